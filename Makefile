@@ -1,0 +1,26 @@
+# Front end for the two builds. Every target sets up what is missing on the machine first.
+.PHONY: all deps windows native test demo clean
+
+JOBS ?= $(shell nproc)
+
+all: windows native
+
+deps:
+	@tools/install-deps
+
+windows: deps
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+native: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native -j $(JOBS)
+
+test: windows native
+	ctest --preset all
+
+demo: windows
+	@echo "Project1.exe is at build/windows/bin/Project1.exe"
+
+clean:
+	rm -rf build

@@ -1,0 +1,29 @@
+# Windows build: Project1.exe, the programs the tests start, and the tests that run under Wine.
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# Programs of this build run under the test run's Wine session.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine/run)
+
+set(LAUNCHER_LINK_OPTIONS
+  -static -s -mwindows -municode
+  -Wl,--dynamicbase,--nxcompat,--no-insert-timestamp,--gc-sections)
+add_compile_options(-ffunction-sections -fdata-sections)
+
+# The Win32 services the launch needs that do not need a window.
+add_library(launch_win32 STATIC
+  window/ansi_win32.cpp
+  window/module_path_win32.cpp
+  window/dll_search_win32.cpp
+  window/launcher_shell_win32.cpp)
+target_link_libraries(launch_win32 PUBLIC launch)
+
+add_executable(Project1 WIN32 window/main_win32.cpp)
+target_compile_options(Project1 PRIVATE -Os)
+target_link_libraries(Project1 PRIVATE launch_win32)
+target_link_options(Project1 PRIVATE ${LAUNCHER_LINK_OPTIONS})
+
+if(LAUNCHER_ONLY)
+  return()
+endif()
+
+include(cmake/wine_tests.cmake)

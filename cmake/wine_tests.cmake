@@ -1,0 +1,50 @@
+# Tests that run the Windows programs under Wine, in one Wine session per test run: 'wine.start'
+# sets it up before the first of them, 'wine.stop' takes it down after the last, even when a
+# test failed.
+
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(WINE_SESSION_DIR ${CMAKE_BINARY_DIR}/wine)
+set(TEST_SCRATCH_DIR ${CMAKE_BINARY_DIR}/scratch)
+file(MAKE_DIRECTORY ${TEST_SCRATCH_DIR})
+
+add_test(NAME wine.start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session start ${WINE_SESSION_DIR})
+add_test(NAME wine.stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session stop ${WINE_SESSION_DIR})
+set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine LABELS harness TIMEOUT 300)
+set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine LABELS harness)
+
+include(GoogleTest)
+function(wine_test_properties)
+  set_tests_properties(${ARGN} PROPERTIES
+    FIXTURES_REQUIRED wine RESOURCE_LOCK wine LABELS wine TIMEOUT 600
+    ENVIRONMENT "WINE_SESSION_DIR=${WINE_SESSION_DIR}")
+endfunction()
+# Each test of a GoogleTest program under Wine becomes a CTest test of its own.
+function(add_wine_gtests target)
+  gtest_add_tests(TARGET ${target} TEST_PREFIX wine. WORKING_DIRECTORY ${TEST_SCRATCH_DIR} TEST_LIST tests)
+  wine_test_properties(${tests})
+endfunction()
+
+# Programs the tests start.
+add_executable(setup_standin tools/setup_standin.cpp)
+target_link_options(setup_standin PRIVATE -static -municode)
+add_library(planted_shell32 SHARED tools/planted_dll.cpp)
+# Kept out of bin/, where it would lie beside every program of the build.
+set_target_properties(planted_shell32 PROPERTIES PREFIX "" OUTPUT_NAME shell32
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+target_link_options(planted_shell32 PRIVATE -static)
+
+add_executable(win32_tests
+  tests/win32/main.cpp
+  tests/win32/probe.cpp
+  tests/win32/support.cpp
+  tests/win32/launch_win32_test.cpp)
+target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(win32_tests PRIVATE launch_win32 gtest)
+target_link_options(win32_tests PRIVATE -static -municode)
+add_dependencies(win32_tests setup_standin planted_shell32 Project1)
+add_wine_gtests(win32_tests)
+
+add_test(NAME build.executable_form COMMAND ${CMAKE_SOURCE_DIR}/tests/build/executable_form.sh $<TARGET_FILE:Project1>)
+set_tests_properties(build.executable_form PROPERTIES LABELS build)

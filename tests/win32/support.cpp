@@ -1,0 +1,158 @@
+#include "support.h"
+
+#include <fstream>
+#include <sstream>
+
+fs::path ThisExecutable()
+{
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path;
+}
+
+fs::path ExtendedLength(const fs::path& path)
+{
+    return L"\\\\?\\" + path.wstring();
+}
+
+fs::path BinDirectory() { return ThisExecutable().parent_path(); }
+
+namespace {
+// The library's remove_all stops at MAX_PATH here, and tests lay out deeper folders than that.
+void RemoveTree(const std::wstring& extendedPath)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((extendedPath + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring child = extendedPath + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(extendedPath.c_str());
+}
+}  // namespace
+
+fs::path FreshScratch(const std::string& name)
+{
+    const fs::path folder = fs::current_path() / name;
+    RemoveTree(ExtendedLength(folder).wstring());
+    fs::create_directories(folder);
+    return folder;
+}
+
+void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages)
+{
+    for (const wchar_t* language : languages) {
+        fs::create_directories(medium / language);
+        fs::copy_file(BinDirectory() / L"setup_standin.exe", medium / language / L"setup.exe",
+                      fs::copy_options::overwrite_existing);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+Process::Process(const fs::path& exe, const std::wstring& arguments, const fs::path& currentDirectory)
+{
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        currentDirectory.c_str(), &startup, &info_))
+        info_ = {};
+}
+
+Process::~Process()
+{
+    if (!info_.hProcess)
+        return;
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(info_.hProcess, 99);
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+}
+
+long Process::WaitForExit(DWORD timeoutMs)
+{
+    if (!info_.hProcess || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return static_cast<long>(code);
+}
+
+std::string ReadText(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(bytes > 0 ? bytes - 1 : 0, '\0');
+    if (bytes > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
+int CountStarts(const std::string& record)
+{
+    int starts = 0;
+    for (size_t at = record.find("path="); at != std::string::npos; at = record.find("\npath=", at + 1))
+        ++starts;
+    return starts;
+}
+
+std::string RecordField(const std::string& record, const std::string& field)
+{
+    const std::string key = field + "=";
+    const size_t at = record.rfind(key, 0) == 0 ? 0 : record.find("\n" + key);
+    if (at == std::string::npos)
+        return "<missing>";
+    const size_t start = at + key.size() + (at == 0 ? 0 : 1);
+    return record.substr(start, record.find('\n', start) - start);
+}
+
+void SetDllOverride(const std::wstring& exeName, const std::wstring& dll, const std::wstring& value)
+{
+    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName + L"\\DllOverrides";
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), dll.c_str(), REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void ClearDllOverrides(const std::wstring& exeName)
+{
+    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName;
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+}
+
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* caption)
+{
+    for (HWND window = FindWindowExW(nullptr, nullptr, className, caption); window;
+         window = FindWindowExW(nullptr, window, className, caption)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            return window;
+    }
+    return nullptr;
+}

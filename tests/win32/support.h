@@ -1,0 +1,55 @@
+#pragma once
+// Helpers for tests that lay out folders, start programs of the build under Wine and wait for
+// what they leave behind.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace fs = std::filesystem;
+
+// The folder of the running test program: the build's bin/ with every program it starts.
+fs::path BinDirectory();
+fs::path ThisExecutable();
+// The same path in the form that file functions take beyond MAX_PATH.
+fs::path ExtendedLength(const fs::path& path);
+// An empty folder for one test, under the test run's scratch folder.
+fs::path FreshScratch(const std::string& name);
+// Lays out a medium: each named language folder gets the recording stand-in as setup.exe.
+void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages);
+
+// Polls until the condition holds; false after the timeout. Tests wait for conditions, not for
+// fixed times, since the machine may be slow.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 60000);
+
+class Process {
+public:
+    Process(const fs::path& exe, const std::wstring& arguments, const fs::path& currentDirectory);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    DWORD Id() const { return info_.dwProcessId; }
+    bool Started() const { return info_.hProcess != nullptr; }
+    // The exit code, or -1 when it has not ended within the timeout.
+    long WaitForExit(DWORD timeoutMs = 60000);
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+std::string ReadText(const fs::path& file);  // "" when missing
+std::string Utf8(const std::wstring& text);
+// How many starts a stand-in record holds.
+int CountStarts(const std::string& record);
+// One field ("path", "cwd", "commandline", "show") of the first start in a record.
+std::string RecordField(const std::string& record, const std::string& field);
+
+// Per-program DLL choices, as Wine reads them for a program of that file name.
+void SetDllOverride(const std::wstring& exeName, const std::wstring& dll, const std::wstring& value);
+void ClearDllOverrides(const std::wstring& exeName);
+
+// Finds a top-level window of the process by class and caption.
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* caption);
