@@ -4,8 +4,9 @@
 find_package(GTest REQUIRED)
 
 add_executable(native_tests
-  tests/launch_test.cpp)
-target_link_libraries(native_tests PRIVATE launch GTest::gtest_main)
+  tests/launch_test.cpp
+  tests/layout_test.cpp)
+target_link_libraries(native_tests PRIVATE layout GTest::gtest_main)
 include(GoogleTest)
 gtest_add_tests(TARGET native_tests TEST_PREFIX native. TEST_LIST native_test_names)
 set_tests_properties(${native_test_names} PROPERTIES LABELS native)
