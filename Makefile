@@ -1,5 +1,5 @@
 # Front end for the two builds. Every target sets up what is missing on the machine first.
-.PHONY: all deps windows native test demo clean
+.PHONY: all deps windows native test demo assets clean
 
 JOBS ?= $(shell nproc)
 
@@ -21,6 +21,12 @@ test: windows native
 
 demo: windows
 	@echo "Project1.exe is at build/windows/bin/Project1.exe"
+
+# Redraws the icon and the welcome picture into resources/ and their previews into docs/.
+# The executable's build never needs this: the results are committed.
+assets: native
+	cmake --build --preset native --target artwork
+	build/native/artwork .
 
 clean:
 	rm -rf build

@@ -5,8 +5,21 @@ find_package(GTest REQUIRED)
 
 add_executable(native_tests
   tests/launch_test.cpp
-  tests/layout_test.cpp)
-target_link_libraries(native_tests PRIVATE layout GTest::gtest_main)
+  tests/layout_test.cpp
+  tests/picture_test.cpp
+  resources/welcome_picture.cpp)
+target_link_libraries(native_tests PRIVATE layout picture_codec GTest::gtest_main)
+target_compile_definitions(native_tests PRIVATE SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# The artwork generator; only 'make assets' runs it, and only it needs Cairo.
+find_package(PkgConfig)
+if(PKG_CONFIG_FOUND)
+  pkg_check_modules(CAIRO IMPORTED_TARGET cairo)
+endif()
+if(CAIRO_FOUND)
+  add_executable(artwork tools/artwork/main.cpp tools/artwork/drawing.cpp tools/artwork/bitmap_formats.cpp)
+  target_link_libraries(artwork PRIVATE picture_codec PkgConfig::CAIRO m)
+endif()
+
 include(GoogleTest)
 gtest_add_tests(TARGET native_tests TEST_PREFIX native. TEST_LIST native_test_names)
 set_tests_properties(${native_test_names} PROPERTIES LABELS native)

@@ -8,6 +8,7 @@ set(LAUNCHER_LINK_OPTIONS
   -static -s -mwindows -municode
   -Wl,--dynamicbase,--nxcompat,--no-insert-timestamp,--gc-sections)
 add_compile_options(-ffunction-sections -fdata-sections)
+add_compile_definitions(UNICODE _UNICODE)
 
 # The Win32 services the launch needs that do not need a window.
 add_library(launch_win32 STATIC
@@ -17,7 +18,8 @@ add_library(launch_win32 STATIC
   window/launcher_shell_win32.cpp)
 target_link_libraries(launch_win32 PUBLIC launch)
 
-add_executable(Project1 WIN32 window/main_win32.cpp)
+enable_language(RC)
+add_executable(Project1 WIN32 window/main_win32.cpp resources/launcher.rc)
 target_compile_options(Project1 PRIVATE -Os)
 target_link_libraries(Project1 PRIVATE launch_win32)
 target_link_options(Project1 PRIVATE ${LAUNCHER_LINK_OPTIONS})

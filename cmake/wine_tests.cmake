@@ -39,12 +39,14 @@ add_executable(win32_tests
   tests/win32/main.cpp
   tests/win32/probe.cpp
   tests/win32/support.cpp
-  tests/win32/launch_win32_test.cpp)
+  tests/win32/launch_win32_test.cpp
+  tests/win32/resources_win32_test.cpp)
 target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(win32_tests PRIVATE launch_win32 gtest)
+target_link_libraries(win32_tests PRIVATE launch_win32 gtest version)
 target_link_options(win32_tests PRIVATE -static -municode)
 add_dependencies(win32_tests setup_standin planted_shell32 Project1)
 add_wine_gtests(win32_tests)
 
 add_test(NAME build.executable_form COMMAND ${CMAKE_SOURCE_DIR}/tests/build/executable_form.sh $<TARGET_FILE:Project1>)
-set_tests_properties(build.executable_form PROPERTIES LABELS build)
+add_test(NAME build.resources COMMAND ${CMAKE_SOURCE_DIR}/tests/build/resources.sh $<TARGET_FILE:Project1>)
+set_tests_properties(build.executable_form build.resources PROPERTIES LABELS build)

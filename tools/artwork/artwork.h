@@ -1,0 +1,25 @@
+#pragma once
+// Draws the launcher's artwork with Cairo and puts it in the forms the executable carries.
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline constexpr int kPictureWidth = 686;
+inline constexpr int kPictureHeight = 450;
+
+// The welcome picture, RGB24: top line, navy band with the welcome line, separator, the panel
+// with a computer and a disc, and the flat field where the prompt and buttons stand.
+cairo_surface_t* DrawWelcomePicture();
+// Three green arrows chasing each other around a triangle, ARGB32, drawn for this size.
+cairo_surface_t* DrawIcon(int size);
+
+// A Windows bitmap file: 24 bits, bottom-up, rows padded to 4 bytes, 2834 pixels per metre.
+Bytes BitmapFile(cairo_surface_t* picture);
+// An icon image: 40-byte header, 256-colour palette, 8-bit colour rows, 1-bit mask rows.
+Bytes IconImage(cairo_surface_t* icon);
+// The icon group directory for the two images, 16 x 16 first.
+Bytes IconGroup(const Bytes& small, int smallId, const Bytes& large, int largeId);
