@@ -18,10 +18,22 @@ add_library(launch_win32 STATIC
   window/launcher_shell_win32.cpp)
 target_link_libraries(launch_win32 PUBLIC launch)
 
+# The window: everything of Project1.exe but its entry, so tests can build it in-process too.
+add_library(launcher_window STATIC
+  window/launcher_window_win32.cpp
+  window/picture_win32.cpp
+  resources/welcome_picture.cpp)
+target_link_libraries(launcher_window PUBLIC launch_win32 layout picture_codec)
+
+# Everything in Project1.exe is built small and without exceptions (see no_exceptions_win32.cpp).
+foreach(part launch layout picture_codec launch_win32 launcher_window)
+  target_compile_options(${part} PRIVATE -Os -fno-exceptions)
+endforeach()
+
 enable_language(RC)
-add_executable(Project1 WIN32 window/main_win32.cpp resources/launcher.rc)
-target_compile_options(Project1 PRIVATE -Os)
-target_link_libraries(Project1 PRIVATE launch_win32)
+add_executable(Project1 WIN32 window/main_win32.cpp window/no_exceptions_win32.cpp resources/launcher.rc)
+target_compile_options(Project1 PRIVATE -Os -fno-exceptions)
+target_link_libraries(Project1 PRIVATE launcher_window ole32)
 target_link_options(Project1 PRIVATE ${LAUNCHER_LINK_OPTIONS})
 
 if(LAUNCHER_ONLY)

@@ -28,7 +28,8 @@ endfunction()
 
 # Programs the tests start.
 add_executable(setup_standin tools/setup_standin.cpp)
-target_link_options(setup_standin PRIVATE -static -municode)
+# A windows program, as a setup program is: a console one would bring a console along.
+target_link_options(setup_standin PRIVATE -static -municode -mwindows)
 add_library(planted_shell32 SHARED tools/planted_dll.cpp)
 # Kept out of bin/, where it would lie beside every program of the build.
 set_target_properties(planted_shell32 PROPERTIES PREFIX "" OUTPUT_NAME shell32
@@ -40,9 +41,11 @@ add_executable(win32_tests
   tests/win32/probe.cpp
   tests/win32/support.cpp
   tests/win32/launch_win32_test.cpp
-  tests/win32/resources_win32_test.cpp)
+  tests/win32/resources_win32_test.cpp
+  tests/win32/window_win32_test.cpp
+  resources/launcher.rc)
 target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(win32_tests PRIVATE launch_win32 gtest version)
+target_link_libraries(win32_tests PRIVATE launcher_window gtest version)
 target_link_options(win32_tests PRIVATE -static -municode)
 add_dependencies(win32_tests setup_standin planted_shell32 Project1)
 add_wine_gtests(win32_tests)
@@ -50,3 +53,15 @@ add_wine_gtests(win32_tests)
 add_test(NAME build.executable_form COMMAND ${CMAKE_SOURCE_DIR}/tests/build/executable_form.sh $<TARGET_FILE:Project1>)
 add_test(NAME build.resources COMMAND ${CMAKE_SOURCE_DIR}/tests/build/resources.sh $<TARGET_FILE:Project1>)
 set_tests_properties(build.executable_form build.resources PROPERTIES LABELS build)
+
+# Project1.exe end to end, driven from outside with real input.
+add_executable(launcher_e2e_tests tests/win32/main.cpp tests/win32/probe.cpp tests/win32/support.cpp tests/win32/e2e_test.cpp)
+target_include_directories(launcher_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(launcher_e2e_tests PRIVATE launch_win32 gtest)
+target_link_options(launcher_e2e_tests PRIVATE -static -municode)
+add_dependencies(launcher_e2e_tests setup_standin Project1)
+gtest_add_tests(TARGET launcher_e2e_tests TEST_PREFIX e2e. WORKING_DIRECTORY ${TEST_SCRATCH_DIR} TEST_LIST e2e_tests)
+wine_test_properties(${e2e_tests})
+set_property(TEST ${e2e_tests} APPEND PROPERTY ENVIRONMENT
+  "WINE_STDERR_FILE=${TEST_SCRATCH_DIR}/wine-stderr.log"
+  "WINE_STDERR_WINDOWS_PATH=Z:${TEST_SCRATCH_DIR}/wine-stderr.log")

@@ -36,11 +36,12 @@ int FontHeightPixels(const FontDescription& font, int dpiY)
 
 std::vector<const ControlDescription*> TabSequence(const FormDescription& form)
 {
+    // Tab indices are unique within the window, so the order is total.
     std::vector<const ControlDescription*> sequence;
     for (const ControlDescription& control : form.controls)
         if (control.kind != ControlKind::Label)
             sequence.push_back(&control);
-    std::stable_sort(sequence.begin(), sequence.end(),
+    std::sort(sequence.begin(), sequence.end(),
                      [](const ControlDescription* a, const ControlDescription* b) { return a->tabIndex < b->tabIndex; });
     return sequence;
 }

@@ -19,16 +19,16 @@ fs::path BinDirectory() { return ThisExecutable().parent_path(); }
 
 namespace {
 // The library's remove_all stops at MAX_PATH here, and tests lay out deeper folders than that.
-void RemoveTree(const std::wstring& extendedPath)
+void RemoveTree(const std::wstring& extendedPath, bool removeFolderItself = true)
 {
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((extendedPath + L"\\*").c_str(), &entry);
+    HANDLE search = FindFirstFileW((extendedPath + (extendedPath.back() == L'\\' ? L"*" : L"\\*")).c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..")
                 continue;
-            const std::wstring child = extendedPath + L"\\" + name;
+            const std::wstring child = extendedPath + (extendedPath.back() == L'\\' ? L"" : L"\\") + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
@@ -36,15 +36,25 @@ void RemoveTree(const std::wstring& extendedPath)
         } while (FindNextFileW(search, &entry));
         FindClose(search);
     }
-    RemoveDirectoryW(extendedPath.c_str());
+    if (removeFolderItself)
+        RemoveDirectoryW(extendedPath.c_str());
 }
 }  // namespace
 
-fs::path FreshScratch(const std::string& name)
+void EmptyFolder(const fs::path& folder)
 {
+    RemoveTree(ExtendedLength(folder).wstring(), false);
+    if (folder.has_relative_path())  // a drive root always exists, and the library fails on it
+        fs::create_directories(folder);
+}
+
+fs::path FreshScratch(std::string name)
+{
+    for (char& c : name)  // parameterised tests have a '/' in their names
+        if (c == '/')
+            c = '-';
     const fs::path folder = fs::current_path() / name;
-    RemoveTree(ExtendedLength(folder).wstring());
-    fs::create_directories(folder);
+    EmptyFolder(folder);
     return folder;
 }
 

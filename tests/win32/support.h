@@ -16,7 +16,9 @@ fs::path ThisExecutable();
 // The same path in the form that file functions take beyond MAX_PATH.
 fs::path ExtendedLength(const fs::path& path);
 // An empty folder for one test, under the test run's scratch folder.
-fs::path FreshScratch(const std::string& name);
+fs::path FreshScratch(std::string name);
+// Removes everything inside the folder (a drive root too) and keeps the folder.
+void EmptyFolder(const fs::path& folder);
 // Lays out a medium: each named language folder gets the recording stand-in as setup.exe.
 void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages);
 

@@ -1,0 +1,494 @@
+// Project1.exe end to end: started from a medium that the test lays out, looked at and driven
+// through the Windows API with real input, in Wine's virtual desktop.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "support.h"
+
+namespace {
+
+constexpr int kScreenWidth = 1024, kScreenHeight = 768;
+
+fs::path StderrLog()
+{
+    wchar_t path[1024] = {};
+    GetEnvironmentVariableW(L"WINE_STDERR_WINDOWS_PATH", path, static_cast<DWORD>(std::size(path)));
+    return path;
+}
+
+void SetDpi(DWORD dpi)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+}
+
+// One run of the launcher from a medium of the three stand-in setup programs, started in a
+// folder that is not the medium.
+class LauncherRun : public testing::Test {
+protected:
+    void Start(const fs::path& medium, const std::wstring& environmentDebug = L"-all")
+    {
+        medium_ = medium;
+        elsewhere_ = scratch_ / L"elsewhere";
+        fs::create_directories(elsewhere_);
+        record_ = scratch_ / L"record.txt";
+        fs::remove(record_);
+        SetEnvironmentVariableW(L"STANDIN_RECORD", record_.c_str());
+        SetEnvironmentVariableW(L"WINEDEBUG", environmentDebug.c_str());
+        logStart_ = fs::exists(StderrLog()) ? fs::file_size(StderrLog()) : 0;
+        process_ = std::make_unique<Process>(medium / L"Project1.exe", L"", elsewhere_);
+        SetEnvironmentVariableW(L"WINEDEBUG", L"-all");
+        ASSERT_TRUE(process_->Started());
+        ASSERT_TRUE(WaitFor([&] {
+            window_ = FindProcessWindow(process_->Id(), nullptr, L"Tolvanix");
+            return window_ && IsWindowVisible(window_) && GetForegroundWindow() == window_ && Focus() != nullptr;
+        })) << "the launcher's window did not come to the front with a focused control";
+        threadId_ = GetWindowThreadProcessId(window_, nullptr);
+    }
+
+    void StartFromFreshMedium()
+    {
+        const fs::path medium = scratch_ / L"medium";
+        fs::create_directories(medium);
+        fs::copy_file(BinDirectory() / L"Project1.exe", medium / L"Project1.exe", fs::copy_options::overwrite_existing);
+        LayOutLanguageFolders(medium, {L"English", L"German", L"French"});
+        Start(medium);
+    }
+
+    void SetUp() override
+    {
+        scratch_ = FreshScratch(testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override { SetDpi(96); }
+
+    HWND Focus() const
+    {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        DWORD thread = window_ ? GetWindowThreadProcessId(window_, nullptr) : 0;
+        return thread && GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+    }
+    std::string FocusCaption() const
+    {
+        wchar_t text[64] = {};
+        GetWindowTextW(Focus(), text, static_cast<int>(std::size(text)));
+        return Utf8(text);
+    }
+    HWND Button(const wchar_t* caption) const { return FindWindowExW(window_, nullptr, L"Button", caption); }
+    RECT ClientRectOf(HWND child) const
+    {
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+
+    // Real key presses, through the system's input queue to the foreground window.
+    void Press(WORD key, bool shift = false)
+    {
+        std::vector<INPUT> inputs;
+        const auto add = [&](WORD vk, DWORD flags) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = vk;
+            input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+            input.ki.dwFlags = flags;
+            inputs.push_back(input);
+        };
+        if (shift)
+            add(VK_SHIFT, 0);
+        add(key, 0);
+        add(key, KEYEVENTF_KEYUP);
+        if (shift)
+            add(VK_SHIFT, KEYEVENTF_KEYUP);
+        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    }
+    void PressWithAlt(WORD key)
+    {
+        INPUT inputs[4]{};
+        const WORD keys[4] = {VK_MENU, key, key, VK_MENU};
+        for (int i = 0; i < 4; ++i) {
+            inputs[i].type = INPUT_KEYBOARD;
+            inputs[i].ki.wVk = keys[i];
+            inputs[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+        }
+        SendInput(4, inputs, sizeof(INPUT));
+    }
+    void ClickAt(POINT screen)
+    {
+        INPUT inputs[3]{};
+        for (INPUT& input : inputs) {
+            input.type = INPUT_MOUSE;
+            input.mi.dx = screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+            input.mi.dy = screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        }
+        inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+        inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+        SendInput(3, inputs, sizeof(INPUT));
+    }
+    void Click(HWND child)
+    {
+        RECT r;
+        GetWindowRect(child, &r);
+        ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    }
+    bool WaitForFocusOn(const wchar_t* caption)
+    {
+        return WaitFor([&] { return Focus() == Button(caption); }, 20000);
+    }
+
+    bool Ended(DWORD timeoutMs = 60000) { return process_->WaitForExit(timeoutMs) != -1; }
+    std::string Record() const { return ReadText(record_); }
+    // Waits for the stand-in's record of one start.
+    std::string WaitForStart()
+    {
+        WaitFor([&] { return Record().find("end\n") != std::string::npos; });
+        return Record();
+    }
+    // The shell requests the launcher made, as Wine's exec channel logged them.
+    std::vector<std::string> ShellRequests() const
+    {
+        const std::string log = ReadText(StderrLog());
+        const std::string mine = log.size() > logStart_ ? log.substr(static_cast<size_t>(logStart_)) : "";
+        std::vector<std::string> requests;
+        const std::regex request(R"(trace:exec:SHELL_execute (mask=.*))");
+        for (auto it = std::sregex_iterator(mine.begin(), mine.end(), request); it != std::sregex_iterator(); ++it)
+            requests.push_back((*it)[1]);
+        return requests;
+    }
+
+    fs::path scratch_, medium_, elsewhere_, record_;
+    std::unique_ptr<Process> process_;
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+    std::uintmax_t logStart_ = 0;
+};
+
+std::string Hex(HWND window)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(window)));
+    return text;
+}
+
+// --- Appearance -------------------------------------------------------------------------
+
+struct DpiCase {
+    int dpi;
+    SIZE client;
+    RECT english, german, french;
+};
+
+class Appearance : public LauncherRun, public testing::WithParamInterface<DpiCase> {};
+
+TEST_P(Appearance, WindowAndButtonsStandWhereTheLayoutPutsThem)
+{
+    const DpiCase& c = GetParam();
+    SetDpi(c.dpi);
+    StartFromFreshMedium();
+
+    wchar_t caption[64] = {};
+    GetWindowTextW(window_, caption, static_cast<int>(std::size(caption)));
+    EXPECT_STREQ(caption, L"Tolvanix");
+    const LONG style = GetWindowLongW(window_, GWL_STYLE), exStyle = GetWindowLongW(window_, GWL_EXSTYLE);
+    EXPECT_EQ(style & WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW) << "title bar, system menu, sizing frame, min and max";
+    EXPECT_FALSE(style & (WS_MINIMIZE | WS_MAXIMIZE));
+    EXPECT_FALSE(exStyle & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(GetWindow(window_, GW_OWNER), nullptr) << "an unowned window shows in the taskbar";
+
+    RECT client;
+    GetClientRect(window_, &client);
+    EXPECT_EQ(client.right, c.client.cx);
+    EXPECT_EQ(client.bottom, c.client.cy);
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    EXPECT_NEAR(outer.left + outer.right, kScreenWidth, 1) << "centred across";
+    EXPECT_NEAR(outer.top + outer.bottom, kScreenHeight, 1) << "centred down";
+
+    int children = 0;
+    for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        ++children;
+    EXPECT_EQ(children, 3) << "three buttons; the prompt is drawn";
+    const std::pair<const wchar_t*, RECT> expected[] = {{L"English", c.english}, {L"German", c.german}, {L"French", c.french}};
+    for (const auto& [name, rect] : expected) {
+        HWND button = Button(name);
+        ASSERT_NE(button, nullptr) << Utf8(name);
+        const RECT actual = ClientRectOf(button);
+        EXPECT_EQ(actual.left, rect.left) << Utf8(name);
+        EXPECT_EQ(actual.top, rect.top) << Utf8(name);
+        EXPECT_EQ(actual.right, rect.right) << Utf8(name);
+        EXPECT_EQ(actual.bottom, rect.bottom) << Utf8(name);
+    }
+    EXPECT_EQ(FocusCaption(), "French");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AtEachDpi, Appearance,
+    testing::Values(DpiCase{96, {685, 447}, {224, 184, 593, 217}, {224, 248, 593, 281}, {224, 312, 593, 345}},
+                    DpiCase{120, {856, 559}, {280, 230, 741, 271}, {280, 310, 741, 351}, {280, 390, 741, 431}},
+                    DpiCase{144, {1028, 671}, {336, 276, 890, 326}, {336, 372, 890, 422}, {336, 468, 890, 518}}),
+    [](const testing::TestParamInfo<DpiCase>& info) { return "Dpi" + std::to_string(info.param.dpi); });
+
+// What the screen shows inside the window's client area, read back from the display.
+COLORREF ScreenPixel(HWND window, int x, int y)
+{
+    POINT at{x, y};
+    ClientToScreen(window, &at);
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, at.x, at.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+std::string Rgb(COLORREF c)
+{
+    return std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," + std::to_string(GetBValue(c));
+}
+
+TEST_F(LauncherRun, TheScreenShowsTheFieldAndTheWhitePrompt)
+{
+    StartFromFreshMedium();
+    const COLORREF field = RGB(61, 102, 171);
+    // Painting follows showing; wait until the field is on screen.
+    ASSERT_TRUE(WaitFor([&] { return ScreenPixel(window_, 684, 446) == field; }, 20000))
+        << "client's bottom-right pixel is " << Rgb(ScreenPixel(window_, 684, 446));
+    for (POINT p : {POINT{170, 60}, POINT{650, 100}, POINT{220, 400}, POINT{684, 60}, POINT{400, 170}})
+        EXPECT_EQ(Rgb(ScreenPixel(window_, p.x, p.y)), Rgb(field)) << p.x << "," << p.y;
+    int white = 0;
+    for (int y = 120; y < 161; y += 1)
+        for (int x = 224; x < 641; x += 2)
+            white += ScreenPixel(window_, x, y) == RGB(255, 255, 255);
+    EXPECT_GT(white, 80) << "white prompt pixels inside the label's rectangle";
+    for (int x = 224; x < 641; x += 8)  // the field right above and below the prompt's rectangle
+        EXPECT_EQ(Rgb(ScreenPixel(window_, x, 119)), Rgb(field)) << x;
+}
+
+// --- Keyboard and mouse -----------------------------------------------------------------
+
+TEST_F(LauncherRun, TabWalksFrenchGermanEnglishAndShiftTabWalksBack)
+{
+    StartFromFreshMedium();
+    EXPECT_EQ(FocusCaption(), "French");
+    const wchar_t* forward[] = {L"German", L"English", L"French", L"German"};
+    for (const wchar_t* next : forward) {
+        Press(VK_TAB);
+        EXPECT_TRUE(WaitForFocusOn(next)) << "Tab should reach " << Utf8(next) << ", focus is on " << FocusCaption();
+    }
+    const wchar_t* backward[] = {L"French", L"English", L"German"};
+    for (const wchar_t* next : backward) {
+        Press(VK_TAB, true);
+        EXPECT_TRUE(WaitForFocusOn(next)) << "Shift+Tab should reach " << Utf8(next) << ", focus is on " << FocusCaption();
+    }
+    Press(VK_ESCAPE);
+    Press(VK_TAB);  // a key after Escape still reaches the open window
+    EXPECT_TRUE(WaitForFocusOn(L"English"));
+    EXPECT_FALSE(Ended(0)) << "Escape closed the launcher";
+    EXPECT_EQ(Record(), "");
+}
+
+struct KeyCase {
+    const char* name;
+    int tabs;
+    WORD key;
+    const wchar_t* language;
+};
+
+class KeyLaunch : public LauncherRun, public testing::WithParamInterface<KeyCase> {};
+
+TEST_P(KeyLaunch, LaunchesTheFocusedLanguageAndEnds)
+{
+    const KeyCase& c = GetParam();
+    StartFromFreshMedium();
+    const wchar_t* tabOrder[] = {L"French", L"German", L"English"};
+    for (int i = 1; i <= c.tabs; ++i) {
+        Press(VK_TAB);
+        ASSERT_TRUE(WaitForFocusOn(tabOrder[i]));
+    }
+    ASSERT_TRUE(WaitForFocusOn(c.language));
+    Press(c.key);
+    const std::string record = WaitForStart();
+    EXPECT_TRUE(Ended()) << "the launcher is still running";
+    EXPECT_EQ(CountStarts(record), 1) << record;
+    EXPECT_EQ(RecordField(record, "path"), Utf8((medium_ / c.language / L"setup.exe").wstring()));
+}
+
+INSTANTIATE_TEST_SUITE_P(EnterAndSpace, KeyLaunch,
+                         testing::Values(KeyCase{"EnterOnFrench", 0, VK_RETURN, L"French"},
+                                         KeyCase{"SpaceOnFrench", 0, VK_SPACE, L"French"},
+                                         KeyCase{"EnterOnGerman", 1, VK_RETURN, L"German"},
+                                         KeyCase{"SpaceOnEnglish", 2, VK_SPACE, L"English"},
+                                         KeyCase{"EnterOnEnglish", 2, VK_RETURN, L"English"}),
+                         [](const testing::TestParamInfo<KeyCase>& info) { return info.param.name; });
+
+TEST_F(LauncherRun, AClickLaunchesTheClickedLanguage)
+{
+    StartFromFreshMedium();
+    Click(Button(L"English"));
+    const std::string record = WaitForStart();
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(CountStarts(record), 1);
+    EXPECT_EQ(RecordField(record, "path"), Utf8((medium_ / L"English\\setup.exe").wstring()));
+}
+
+TEST_F(LauncherRun, AClickOnThePromptDoesNothing)
+{
+    StartFromFreshMedium();
+    POINT prompt{240, 130};
+    ClientToScreen(window_, &prompt);
+    ClickAt(prompt);
+    Press(VK_TAB);  // the click left the focus where it was: Tab goes on from French
+    EXPECT_TRUE(WaitForFocusOn(L"German"));
+    EXPECT_FALSE(Ended(0));
+}
+
+// --- The request ------------------------------------------------------------------------
+
+TEST_F(LauncherRun, MakesExactlyTheOneShellRequestAndTheSetupStartsAsAsked)
+{
+    const fs::path medium = scratch_ / L"medium";
+    fs::create_directories(medium);
+    fs::copy_file(BinDirectory() / L"Project1.exe", medium / L"Project1.exe");
+    LayOutLanguageFolders(medium, {L"English", L"German", L"French"});
+    Start(medium, L"+exec");
+    const HWND owner = window_;
+    Press(VK_TAB);
+    ASSERT_TRUE(WaitForFocusOn(L"German"));
+    Press(VK_RETURN);
+    const std::string record = WaitForStart();
+    ASSERT_TRUE(Ended());
+
+    const std::vector<std::string> requests = ShellRequests();
+    ASSERT_EQ(requests.size(), 1u) << "exec log:\n" << ReadText(StderrLog()).substr(static_cast<size_t>(logStart_));
+    const std::string& r = requests[0];
+    EXPECT_NE(r.find("hwnd=" + Hex(owner) + " "), std::string::npos) << "owner " << Hex(owner) << ": " << r;
+    EXPECT_NE(r.find("verb=L\"open\""), std::string::npos) << r;
+    std::string file = Utf8((medium / L"German\\setup.exe").wstring());
+    std::string escaped;
+    for (char ch : file)
+        escaped += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+    EXPECT_NE(r.find("file=L\"" + escaped + "\""), std::string::npos) << r;
+    EXPECT_NE(r.find("parm=L\"\""), std::string::npos) << "parameters must be an empty string: " << r;
+    EXPECT_NE(r.find("dir=L\"\""), std::string::npos) << "directory must be an empty string: " << r;
+    EXPECT_NE(r.find("show=0x00000005"), std::string::npos) << r;
+
+    EXPECT_EQ(CountStarts(record), 1);
+    EXPECT_EQ(RecordField(record, "path"), file);
+    EXPECT_EQ(RecordField(record, "cwd"), Utf8(elsewhere_.wstring())) << "the launcher's own current directory";
+    EXPECT_EQ(RecordField(record, "show"), "5");
+}
+
+TEST_F(LauncherRun, FromADriveRootThePathCarriesTwoBackslashesAndStillStarts)
+{
+    // M: is the session's drive; this medium is its root.
+    EmptyFolder(L"M:\\");
+    fs::copy_file(BinDirectory() / L"Project1.exe", L"M:\\Project1.exe");
+    LayOutLanguageFolders(L"M:\\", {L"English", L"German", L"French"});
+    Start(L"M:\\", L"+exec");
+    Press(VK_RETURN);
+    const std::string record = WaitForStart();
+    ASSERT_TRUE(Ended());
+    const std::vector<std::string> requests = ShellRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    // The log doubles each backslash: the request names M:\\French\setup.exe.
+    EXPECT_NE(requests[0].find(R"(file=L"M:\\\\French\\setup.exe")"), std::string::npos) << requests[0];
+    EXPECT_EQ(CountStarts(record), 1);
+    EXPECT_NE(RecordField(record, "path").find("French\\setup.exe"), std::string::npos) << record;
+}
+
+// --- Ends -------------------------------------------------------------------------------
+
+TEST_F(LauncherRun, AltF4EndsWithoutARequest)
+{
+    StartFromFreshMedium();
+    PressWithAlt(VK_F4);
+    EXPECT_TRUE(Ended()) << "Alt+F4 did not close the launcher";
+    EXPECT_EQ(Record(), "");
+}
+
+TEST_F(LauncherRun, TheCloseBoxEndsWithoutARequest)
+{
+    StartFromFreshMedium();
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    // The close box sits at the right end of the title bar.
+    const int captionHeight = GetSystemMetrics(SM_CYCAPTION), frame = GetSystemMetrics(SM_CXSIZEFRAME);
+    ClickAt({outer.right - frame - GetSystemMetrics(SM_CXSIZE) / 2 - 1, outer.top + frame + captionHeight / 2});
+    EXPECT_TRUE(Ended()) << "the close box did not close the launcher";
+    EXPECT_EQ(Record(), "");
+}
+
+TEST_F(LauncherRun, TheSystemMenusCloseEndsWithoutARequest)
+{
+    StartFromFreshMedium();
+    PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(Record(), "");
+}
+
+TEST_F(LauncherRun, AMissingSetupProgramStillEndsTheLauncherWithNothingOfItsOwn)
+{
+    const fs::path medium = scratch_ / L"medium";
+    fs::create_directories(medium);
+    fs::copy_file(BinDirectory() / L"Project1.exe", medium / L"Project1.exe");
+    LayOutLanguageFolders(medium, {L"English", L"German"});  // no French
+    Start(medium);
+    const DWORD launcher = process_->Id();
+    Press(VK_RETURN);
+    // The launcher ends; any box still open would be the shell's, owned by the gone window.
+    EXPECT_TRUE(Ended()) << "the launcher waits for something after a failed request";
+    EXPECT_EQ(FindProcessWindow(launcher, L"#32770", L"Project1"), nullptr);
+    EXPECT_EQ(Record(), "");
+}
+
+TEST_F(LauncherRun, AMissingShellIsReportedAndNothingStarts)
+{
+    const fs::path medium = scratch_ / L"medium";
+    fs::create_directories(medium);
+    fs::copy_file(BinDirectory() / L"Project1.exe", medium / L"Project1.exe");
+    LayOutLanguageFolders(medium, {L"French"});
+    SetDllOverride(L"Project1.exe", L"shell32", L"");
+    Start(medium);
+    Press(VK_RETURN);
+    HWND box = nullptr;
+    const bool shown = WaitFor([&] { return (box = FindProcessWindow(process_->Id(), L"#32770", L"Project1")) != nullptr; });
+    ClearDllOverrides(L"Project1.exe");
+    ASSERT_TRUE(shown) << "no box captioned Project1";
+    EXPECT_FALSE(Ended(500)) << "the launcher ended before the box was dismissed";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(Record(), "");
+}
+
+// --- Resizing ---------------------------------------------------------------------------
+
+TEST_F(LauncherRun, MaximisedTheControlsStayAndTheRestIsButtonFace)
+{
+    StartFromFreshMedium();
+    const RECT french = ClientRectOf(Button(L"French"));
+    PostMessageW(window_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return IsZoomed(window_) != FALSE; }));
+    RECT client;
+    GetClientRect(window_, &client);
+    EXPECT_GT(client.right, 686);
+    EXPECT_GT(client.bottom, 450);
+    const COLORREF buttonFace = GetSysColor(COLOR_BTNFACE);
+    ASSERT_TRUE(WaitFor([&] { return ScreenPixel(window_, client.right - 1, client.bottom - 1) == buttonFace; }, 20000))
+        << Rgb(ScreenPixel(window_, client.right - 1, client.bottom - 1));
+    EXPECT_EQ(Rgb(ScreenPixel(window_, 686, 100)), Rgb(buttonFace)) << "right of the picture";
+    EXPECT_EQ(Rgb(ScreenPixel(window_, 100, 450)), Rgb(buttonFace)) << "below the picture";
+    EXPECT_EQ(Rgb(ScreenPixel(window_, 685, 449)), Rgb(RGB(61, 102, 171))) << "the picture's last pixel";
+    const RECT after = ClientRectOf(Button(L"French"));
+    EXPECT_EQ(after.left, french.left);
+    EXPECT_EQ(after.top, french.top);
+    EXPECT_EQ(after.right, french.right);
+    EXPECT_EQ(after.bottom, french.bottom);
+    PostMessageW(window_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(window_) != FALSE; }));
+    PostMessageW(window_, WM_SYSCOMMAND, SC_RESTORE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsIconic(window_); }));
+    EXPECT_FALSE(Ended(0));
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+#pragma once
+// The launcher's one window, Form1, built from the layout description: the picture, the drawn
+// prompt and three push buttons. A press hands the button's name to the launch logic.
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+
+#include "form_description.h"
+#include "handles_win32.h"
+#include "launch/launcher_shell.h"
+
+class LauncherWindow {
+public:
+    // Creates the window, centred on the screen but not yet shown; the window owns the object
+    // from then on and deletes it with itself. Null when it cannot be made.
+    static HWND Create(HINSTANCE instance, LauncherShell& shell);
+    // Shows the window in its normal state with the focus on the form's first tab stop.
+    static void Show(HWND window);
+
+    // What the window holds, for tests in the same process.
+    static LauncherWindow* From(HWND window);
+    HFONT ButtonFont() const { return buttonFont_.get(); }
+    HFONT LabelFont() const { return labelFont_.get(); }
+    // Draws the client area; the paint handler and tests both come here.
+    void PaintContent(HDC dc, const RECT& area) const;
+
+private:
+    LauncherWindow(HINSTANCE instance, LauncherShell& shell);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool OnCreate();
+    void OnPaint();
+    void OnCommand(int id, int notification);
+    void OnActivate(WPARAM state);
+    void OnSetFocus();
+    void Activate(HWND button);
+
+    HINSTANCE instance_;
+    LauncherShell& shell_;
+    HWND window_ = nullptr;
+    int dpiX_ = 96, dpiY_ = 96;
+    std::array<HWND, 3> buttons_{};  // in stored order; children, destroyed with the window
+    HWND focusWhenInactive_ = nullptr;
+
+    // Declared so that they go in a safe order: the picture leaves its DC before either goes.
+    UniqueIcon smallIcon_, largeIcon_;
+    UniqueFont buttonFont_, labelFont_;
+    UniqueBitmap picture_;
+    UniqueMemoryDc pictureDc_;
+    std::unique_ptr<Selection> pictureSelection_;
+};
