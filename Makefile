@@ -20,7 +20,7 @@ test: windows native
 	ctest --preset all
 
 demo: windows
-	@echo "Project1.exe is at build/windows/bin/Project1.exe"
+	tools/demo
 
 # Redraws the icon and the welcome picture into resources/ and their previews into docs/.
 # The executable's build never needs this: the results are committed.

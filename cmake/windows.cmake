@@ -40,4 +40,19 @@ if(LAUNCHER_ONLY)
   return()
 endif()
 
+# The demonstration medium's setup programs, one per language, each bin/demo/LANGUAGE/setup.exe.
+set(index 0)
+foreach(language English German French)
+  add_executable(demo_setup_${language} WIN32 tools/demo_setup.cpp)
+  target_compile_definitions(demo_setup_${language} PRIVATE DEMO_LANGUAGE=${index})
+  target_link_options(demo_setup_${language} PRIVATE -static -municode -s)
+  set_target_properties(demo_setup_${language} PROPERTIES OUTPUT_NAME setup
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/demo/${language})
+  math(EXPR index "${index} + 1")
+endforeach()
+
+# Looks at windows and presses buttons for the demonstration and the benchmarks.
+add_executable(window_tool tools/window_tool.cpp)
+target_link_options(window_tool PRIVATE -static -municode)
+
 include(cmake/wine_tests.cmake)
