@@ -1,5 +1,5 @@
 # Front end for the two builds. Every target sets up what is missing on the machine first.
-.PHONY: all deps windows native test demo assets clean
+.PHONY: all deps windows native test demo medium assets clean
 
 JOBS ?= $(shell nproc)
 
@@ -21,6 +21,11 @@ test: windows native
 
 demo: windows
 	tools/demo
+
+# An ISO image of the medium, build/Tolvanix.iso; ENGLISH_SETUP=... GERMAN_SETUP=...
+# FRENCH_SETUP=... put a vendor's installers in place of the demonstration ones.
+medium: windows
+	tools/make-medium
 
 # Redraws the icon and the welcome picture into resources/ and their previews into docs/.
 # The executable's build never needs this: the results are committed.

@@ -65,3 +65,7 @@ wine_test_properties(${e2e_tests})
 set_property(TEST ${e2e_tests} APPEND PROPERTY ENVIRONMENT
   "WINE_STDERR_FILE=${TEST_SCRATCH_DIR}/wine-stderr.log"
   "WINE_STDERR_WINDOWS_PATH=Z:${TEST_SCRATCH_DIR}/wine-stderr.log")
+
+# The medium image, made and launched from as a drive.
+add_test(NAME wine.medium_image COMMAND ${CMAKE_SOURCE_DIR}/tests/build/medium.sh ${CMAKE_SOURCE_DIR} ${TEST_SCRATCH_DIR}/medium-image)
+wine_test_properties(wine.medium_image)

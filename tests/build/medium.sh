@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The medium image: what it holds, that a bad installer name writes none, and that the launcher
+# at the root of the extracted image, mapped as a drive, starts the chosen setup program.
+# Runs in the test run's Wine session (WINE_SESSION_DIR).
+set -euo pipefail
+src=${1:?usage: medium.sh SOURCE_DIR WORK_DIR}
+work=${2:?usage: medium.sh SOURCE_DIR WORK_DIR}
+bin=$src/build/windows/bin
+fail() { echo "FAIL: $*"; exit 1; }
+rm -rf "$work"; mkdir -p "$work"
+image=$work/test.iso
+standin=$bin/setup_standin.exe
+
+# A vendor's installers in place of the demonstration ones: here the recording stand-in.
+MEDIUM_IMAGE=$image ENGLISH_SETUP=$standin GERMAN_SETUP=$standin FRENCH_SETUP=$standin "$src/tools/make-medium"
+listing=$(xorriso -indev "$image" -find / -type f 2>/dev/null | tr -d "'" | sort)
+expected=$'/English/setup.exe\n/French/setup.exe\n/German/setup.exe\n/Project1.exe\n/autorun.inf'
+[ "$listing" = "$expected" ] || fail "the image holds"$'\n'"$listing"
+# A Joliet supplementary volume descriptor (type 2, "CD001", UCS-2 escape "%/E") follows the
+# primary one, so Windows sees the names as they are.
+joliet=no
+for sector in 17 18 19; do
+  head=$(dd if="$image" bs=2048 skip=$sector count=1 2>/dev/null | head -c 91 | od -An -c | tr -d ' \n')
+  [[ $head == 002CD001* && $head == *%/E ]] && joliet=yes
+done
+[ $joliet = yes ] || fail "no Joliet names in the image"
+
+# A missing or unreadable installer is a clear error, and no image is written.
+if MEDIUM_IMAGE=$work/bad.iso GERMAN_SETUP=$work/no-such-setup.exe "$src/tools/make-medium" 2>"$work/bad.err"; then
+  fail "a missing installer was accepted"
+fi
+grep -q 'German setup program' "$work/bad.err" || fail "the error does not say which: $(cat "$work/bad.err")"
+[ ! -e "$work/bad.iso" ] || fail "an image was written although an installer was missing"
+
+# The extracted image as drive N:, and the launcher started from its root.
+xorriso -osirrox on -indev "$image" -extract / "$work/disc" 2>/dev/null
+. "$WINE_SESSION_DIR/session.env"
+export WINEDEBUG=-all
+ln -sfn "$work/disc" "$WINEPREFIX/dosdevices/n:"
+trap 'rm -f "$WINEPREFIX/dosdevices/n:"' EXIT
+cp "$bin/window_tool.exe" "$work/"
+# As Windows sees it through drive Z:, the root.
+export STANDIN_RECORD="Z:${work//\//\\}\\record.txt"
+# Output to files: Wine's helpers outlive these commands and would hold the test's output open.
+(cd "$work" && wine 'N:\Project1.exe' >"$work/launcher.log" 2>&1) &
+launcher=$!
+wine "$work/window_tool.exe" click Tolvanix French >"$work/tool.log" 2>&1 || fail "the launcher did not open from N:"
+wait $launcher || fail "the launcher did not end well"
+for _ in $(seq 600); do grep -q '^end' "$work/record.txt" 2>/dev/null && break; sleep 0.1; done
+grep -qx 'path=N:\\French\\setup.exe' "$work/record.txt" || fail "expected N:\\French\\setup.exe to start: $(cat "$work/record.txt" 2>&1)"
+echo "ok: image lists, names Joliet, refuses a missing installer, and launches from its root"
