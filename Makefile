@@ -1,5 +1,5 @@
 # Front end for the two builds. Every target sets up what is missing on the machine first.
-.PHONY: all deps windows native test demo medium assets clean
+.PHONY: all deps windows native test demo medium bench assets clean
 
 JOBS ?= $(shell nproc)
 
@@ -26,6 +26,10 @@ demo: windows
 # FRENCH_SETUP=... put a vendor's installers in place of the demonstration ones.
 medium: windows
 	tools/make-medium
+
+# The launcher against baselines in the same run; BENCH_RUNS=N for more runs (at least 15).
+bench: windows
+	bench/run
 
 # Redraws the icon and the welcome picture into resources/ and their previews into docs/.
 # The executable's build never needs this: the results are committed.

@@ -56,3 +56,12 @@ add_executable(window_tool tools/window_tool.cpp)
 target_link_options(window_tool PRIVATE -static -municode)
 
 include(cmake/wine_tests.cmake)
+
+# Benchmarks (make bench): the launcher against baselines in the same run.
+add_executable(baseline_window WIN32 bench/baseline_window.cpp)
+target_link_options(baseline_window PRIVATE -static -municode -s)
+add_executable(bench_driver bench/bench_driver.cpp resources/launcher.rc)
+target_include_directories(bench_driver PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(bench_driver PRIVATE launcher_window psapi ole32)
+target_link_options(bench_driver PRIVATE -static -municode)
+add_dependencies(bench_driver baseline_window Project1)

@@ -156,42 +156,109 @@ std::vector<std::uint8_t> EncodePicture(std::span<const std::uint8_t> data)
     return out;
 }
 
-std::optional<std::vector<std::uint8_t>> DecodePicture(std::span<const std::uint8_t> stream)
+namespace {
+
+// The decoded bytes as far as matches can see them: a ring of the last 128 KiB, twice a
+// distance's reach. Bytes leave for the sink in chunks, always before the ring overwrites them.
+class History {
+public:
+    explicit History(const std::function<void(std::span<const std::uint8_t>)>& sink) : sink_(sink), ring_(kRingSize) {}
+    size_t Produced() const { return produced_; }
+    std::uint32_t Checksum() const { return (b_ << 16) | a_; }
+    void Put(std::uint8_t byte)
+    {
+        ring_[produced_ & kRingMask] = byte;
+        if ((++produced_ & (kChunk - 1)) == 0)
+            Flush();
+    }
+    std::uint8_t Back(size_t distance) const { return ring_[(produced_ - distance) & kRingMask]; }
+    void Flush()
+    {
+        while (flushed_ < produced_) {
+            const size_t from = flushed_ & kRingMask;
+            const size_t count = std::min(produced_ - flushed_, kRingSize - from);
+            const std::span<const std::uint8_t> chunk(ring_.data() + from, count);
+            Sum(chunk);
+            sink_(chunk);
+            flushed_ += count;
+        }
+    }
+
+private:
+    // Adler-32, with the modulo taken once per 5552 bytes, the most that cannot overflow.
+    void Sum(std::span<const std::uint8_t> bytes)
+    {
+        while (!bytes.empty()) {
+            const size_t n = std::min<size_t>(bytes.size(), 5552);
+            for (std::uint8_t byte : bytes.first(n)) {
+                a_ += byte;
+                b_ += a_;
+            }
+            a_ %= 65521;
+            b_ %= 65521;
+            bytes = bytes.subspan(n);
+        }
+    }
+
+    static constexpr size_t kChunk = 4096;
+    static constexpr size_t kRingSize = 131072;
+    static constexpr size_t kRingMask = kRingSize - 1;
+    static_assert(kRingSize >= kMaxDistance + kChunk);
+    const std::function<void(std::span<const std::uint8_t>)>& sink_;
+    std::vector<std::uint8_t> ring_;
+    size_t produced_ = 0, flushed_ = 0;
+    std::uint32_t a_ = 1, b_ = 0;
+};
+
+}  // namespace
+
+bool DecodePictureStreaming(std::span<const std::uint8_t> stream,
+                            const std::function<void(std::span<const std::uint8_t>)>& sink)
 {
     Reader in(stream);
     const auto magic = in.Take(kMagic.size());
     std::uint32_t size = 0, checksum = 0;
     if (magic.size() != kMagic.size() || !std::equal(magic.begin(), magic.end(), kMagic.begin()) || !in.U32(size) ||
         !in.U32(checksum))
-        return std::nullopt;
-    // A damaged size must not make the decoder take gigabytes.
+        return false;
+    // A damaged size must not make the decoder run on for gigabytes.
     if (size > kLargestPicture)
-        return std::nullopt;
+        return false;
 
-    std::vector<std::uint8_t> out;
-    out.reserve(size);
+    History out(sink);
     while (true) {
         std::uint8_t token = 0;
         size_t literalCount = 0, matchLength = 0;
-        if (!in.Byte(token) || !in.Length(token >> 4, literalCount) || literalCount > size - out.size())
-            return std::nullopt;
+        if (!in.Byte(token) || !in.Length(token >> 4, literalCount) || literalCount > size - out.Produced())
+            return false;
         const auto literals = in.Take(literalCount);
         if (literals.size() != literalCount)
-            return std::nullopt;
-        out.insert(out.end(), literals.begin(), literals.end());
-        if (out.size() == size)
+            return false;
+        for (std::uint8_t byte : literals)
+            out.Put(byte);
+        if (out.Produced() == size)
             break;
         std::uint8_t low = 0, high = 0;
         if (!in.Byte(low) || !in.Byte(high) || !in.Length(token & 0x0F, matchLength))
-            return std::nullopt;
+            return false;
         const size_t distance = low | size_t{high} << 8;
         matchLength += kMinMatch;
-        if (distance == 0 || distance > out.size() || matchLength > size - out.size())
-            return std::nullopt;
-        for (size_t from = out.size() - distance, k = 0; k < matchLength; ++k)
-            out.push_back(out[from + k]);
+        if (distance == 0 || distance > out.Produced() || matchLength > size - out.Produced())
+            return false;
+        for (size_t k = 0; k < matchLength; ++k)
+            out.Put(out.Back(distance));
     }
-    if (!in.AtEnd() || Adler32(out) != checksum)
+    out.Flush();
+    return in.AtEnd() && out.Checksum() == checksum;
+}
+
+std::optional<std::vector<std::uint8_t>> DecodePicture(std::span<const std::uint8_t> stream)
+{
+    std::vector<std::uint8_t> out;
+    const bool whole = DecodePictureStreaming(stream, [&](std::span<const std::uint8_t> bytes) {
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    });
+    if (!whole)
         return std::nullopt;
     return out;
 }

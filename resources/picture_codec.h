@@ -8,6 +8,7 @@
 // the match. The last sequence has literals only and ends exactly at the decoded size.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -17,3 +18,9 @@ std::vector<std::uint8_t> EncodePicture(std::span<const std::uint8_t> data);
 // The decoded bytes, or nothing for a stream that is truncated, damaged or reaches outside what
 // it has produced. Never reads or writes past either end.
 std::optional<std::vector<std::uint8_t>> DecodePicture(std::span<const std::uint8_t> stream);
+
+// The same, handing the decoded bytes to `sink` in order as they come, while keeping only the
+// last 64 KiB that matches may reach back into: the picture need not be held twice. False when
+// the stream is refused, possibly after some bytes went to the sink; they are then worthless.
+bool DecodePictureStreaming(std::span<const std::uint8_t> stream,
+                            const std::function<void(std::span<const std::uint8_t>)>& sink);

@@ -121,10 +121,27 @@ TEST(PictureCodec, RoundTripsAwkwardInputs)
     };
     for (const Bytes& input : cases)
         EXPECT_EQ(DecodePicture(EncodePicture(input)), input) << input.size();
+    Bytes far;  // a match reaching back the longest distance the format has
+    for (int i = 0; i < 65535; ++i)
+        far.push_back(static_cast<std::uint8_t>((i * 2654435761u) >> 24));
+    far.insert(far.end(), far.begin(), far.begin() + 5000);
+    EXPECT_EQ(DecodePicture(EncodePicture(far)), far);
     Bytes mixed;
     for (int i = 0; i < 200000; ++i)  // long literal runs between far matches
         mixed.push_back(static_cast<std::uint8_t>((i * 7919) % 251 ^ (i / 70000)));
     EXPECT_EQ(DecodePicture(EncodePicture(mixed)), mixed);
+}
+
+TEST(PictureCodec, StreamsTheSameBytesInOrderInChunks)
+{
+    Bytes streamed;
+    size_t chunks = 0;
+    ASSERT_TRUE(DecodePictureStreaming(CarriedStream(), [&](std::span<const std::uint8_t> bytes) {
+        streamed.insert(streamed.end(), bytes.begin(), bytes.end());
+        ++chunks;
+    }));
+    EXPECT_TRUE(streamed == CommittedPicture());
+    EXPECT_GT(chunks, 100u) << "the picture was handed over whole, not as it came";
 }
 
 TEST(PictureCodec, RefusesEveryTruncationOfTheCarriedStream)

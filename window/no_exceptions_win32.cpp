@@ -15,6 +15,7 @@ namespace std {
 [[noreturn]] void __throw_out_of_range(const char*) { abort(); }
 [[noreturn]] void __throw_out_of_range_fmt(const char*, ...) { abort(); }
 [[noreturn]] void __throw_invalid_argument(const char*) { abort(); }
+[[noreturn]] void __throw_bad_function_call() { abort(); }
 }  // namespace std
 
 void* operator new(std::size_t size)
