@@ -24,8 +24,11 @@ HWND WaitForWindow(const wchar_t* title)
     return nullptr;
 }
 
+// Under Wine the X pointer wins over injected positions whenever X reports it, so the pointer
+// itself is moved there first.
 void ClickAt(int x, int y)
 {
+    SetCursorPos(x, y);
     INPUT inputs[3]{};
     for (INPUT& input : inputs) {
         input.type = INPUT_MOUSE;

@@ -21,32 +21,34 @@ std::vector<BYTE> VersionBlock()
 }
 
 // The version block is a tree of nodes: length, value length, type, key, then the value and
-// the children, each on a 32-bit boundary. Lists the children of the node at `node` by key.
+// the children, each on a 32-bit boundary.
 struct VersionNode {
     const BYTE* at;
+    WORD length;
     std::wstring key;
     std::wstring value;  // text nodes only
+    const BYTE* children;
 };
+const BYTE* Aligned(const BYTE* base, const BYTE* p) { return base + ((p - base + 3) & ~3); }
+VersionNode ReadNode(const BYTE* at)
+{
+    const WORD* header = reinterpret_cast<const WORD*>(at);
+    const WORD length = header[0], valueLength = header[1], type = header[2];
+    const wchar_t* key = reinterpret_cast<const wchar_t*>(at + 6);
+    const BYTE* value = Aligned(at, reinterpret_cast<const BYTE*>(key + wcslen(key) + 1));
+    const std::wstring text = type == 1 && valueLength ? std::wstring(reinterpret_cast<const wchar_t*>(value)) : L"";
+    return {at, length, key, text, Aligned(at, value + (type == 1 ? valueLength * sizeof(wchar_t) : valueLength))};
+}
 std::vector<VersionNode> Children(const BYTE* node)
 {
-    const auto align = [](const BYTE* base, const BYTE* p) { return base + ((p - base + 3) & ~3); };
-    const WORD length = *reinterpret_cast<const WORD*>(node);
-    const WORD valueLength = reinterpret_cast<const WORD*>(node)[1];
-    const WORD type = reinterpret_cast<const WORD*>(node)[2];
-    const wchar_t* key = reinterpret_cast<const wchar_t*>(node + 6);
-    const BYTE* p = align(node, reinterpret_cast<const BYTE*>(key + wcslen(key) + 1));
-    p = align(node, p + (type == 1 ? valueLength * sizeof(wchar_t) : valueLength));
+    const VersionNode parent = ReadNode(node);
     std::vector<VersionNode> children;
-    while (p < node + length) {
-        const WORD childLength = *reinterpret_cast<const WORD*>(p);
-        if (childLength == 0)
+    for (const BYTE* p = parent.children; p < node + parent.length;) {
+        const VersionNode child = ReadNode(p);
+        if (child.length == 0)
             break;
-        const wchar_t* childKey = reinterpret_cast<const wchar_t*>(p + 6);
-        const BYTE* value = align(p, reinterpret_cast<const BYTE*>(childKey + wcslen(childKey) + 1));
-        const WORD childValueLength = reinterpret_cast<const WORD*>(p)[1];
-        children.push_back({p, childKey,
-                            childValueLength ? std::wstring(reinterpret_cast<const wchar_t*>(value)) : std::wstring()});
-        p = align(node, p + childLength);
+        children.push_back(child);
+        p = Aligned(node, p + child.length);
     }
     return children;
 }
@@ -113,15 +115,9 @@ TEST(Icon, GroupOneLoadsInBothSizes)
     for (int size : {16, 32}) {
         SCOPED_TRACE(size);
         HICON icon = static_cast<HICON>(LoadImageW(exe, MAKEINTRESOURCEW(IDI_LAUNCHER), IMAGE_ICON, size, size, 0));
-        ASSERT_NE(icon, nullptr);
-        ICONINFO info{};
-        ASSERT_TRUE(GetIconInfo(icon, &info));
-        BITMAP colour{};
-        GetObjectW(info.hbmColor, sizeof colour, &colour);
-        EXPECT_EQ(colour.bmWidth, size);
-        EXPECT_EQ(colour.bmHeight, size);
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
+        const SIZE loaded = IconSize(icon);
+        EXPECT_EQ(loaded.cx, size);
+        EXPECT_EQ(loaded.cy, size);
         DestroyIcon(icon);
     }
     // Each size comes from its own image, not a scaled copy of the other.

@@ -166,3 +166,15 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t*
     }
     return nullptr;
 }
+
+SIZE IconSize(HICON icon)
+{
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info))
+        return {0, 0};
+    BITMAP colour{};
+    GetObjectW(info.hbmColor, sizeof colour, &colour);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return {colour.bmWidth, colour.bmHeight};
+}

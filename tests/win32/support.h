@@ -53,5 +53,8 @@ std::string RecordField(const std::string& record, const std::string& field);
 void SetDllOverride(const std::wstring& exeName, const std::wstring& dll, const std::wstring& value);
 void ClearDllOverrides(const std::wstring& exeName);
 
+// The size of an icon's colour image; 0 x 0 for no icon.
+SIZE IconSize(HICON icon);
+
 // Finds a top-level window of the process by class and caption.
 HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* caption);

@@ -85,16 +85,9 @@ TEST_F(InProcessWindow, ButtonsAndPromptUseTheFontsAsRequested)
 TEST_F(InProcessWindow, CarriesTheSmallAndTheLargeIcon)
 {
     for (auto [kind, size] : {std::pair{ICON_SMALL, 16}, std::pair{ICON_BIG, 32}}) {
-        HICON icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, kind, 0));
-        ASSERT_NE(icon, nullptr) << size;
-        ICONINFO info{};
-        ASSERT_TRUE(GetIconInfo(icon, &info));
-        BITMAP colour{};
-        GetObjectW(info.hbmColor, sizeof colour, &colour);
-        EXPECT_EQ(colour.bmWidth, size);
-        EXPECT_EQ(colour.bmHeight, size);
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
+        const SIZE icon = IconSize(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, kind, 0)));
+        EXPECT_EQ(icon.cx, size);
+        EXPECT_EQ(icon.cy, size);
     }
 }
 
