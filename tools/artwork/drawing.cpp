@@ -248,10 +248,10 @@ cairo_surface_t* DrawIcon(int size)
     cairo_scale(cr, size / 32.0, size / 32.0);
     // Lines are thicker at 16 x 16, so the three arrows stay apart and readable.
     const bool tiny = size <= 16;
-    const double shaft = tiny ? 6.0 : 4.2, headLength = tiny ? 11.0 : 8.5, headHalf = tiny ? 7.0 : 6.0;
+    const double shaft = tiny ? 5.0 : 4.2, headLength = tiny ? 10.0 : 8.5, headHalf = tiny ? 6.5 : 6.0;
     const Colour shades[3] = {Rgb255(168, 232, 120), Rgb255(58, 176, 64), Rgb255(14, 104, 42)};
     const Colour edge = Rgb255(8, 58, 24);
-    const double cx = 16, cy = 17.5, radius = tiny ? 14.5 : 14;
+    const double cx = 16, cy = 17.5, radius = tiny ? 15.5 : 14;
     double vx[3], vy[3];
     for (int i = 0; i < 3; ++i) {
         const double angle = -M_PI / 2 + i * 2 * M_PI / 3;
@@ -264,7 +264,7 @@ cairo_surface_t* DrawIcon(int size)
         const double dx = vx[j] - vx[i], dy = vy[j] - vy[i];
         const double length = std::hypot(dx, dy), ux = dx / length, uy = dy / length;
         const double nx = -uy, ny = ux;  // points away from the triangle's inside for this winding
-        const double start = tiny ? 0.10 : 0.16;
+        const double start = tiny ? 0.18 : 0.16;
         const double sx = vx[i] + ux * length * start, sy = vy[i] + uy * length * start;
         const double tipX = vx[i] + ux * length * 0.92, tipY = vy[i] + uy * length * 0.92;
         const double baseX = tipX - ux * headLength, baseY = tipY - uy * headLength;
@@ -284,7 +284,7 @@ cairo_surface_t* DrawIcon(int size)
         cairo_fill_preserve(cr);
         cairo_pattern_destroy(p);
         SetColour(cr, edge);
-        cairo_set_line_width(cr, tiny ? 1.0 : 1.1);
+        cairo_set_line_width(cr, tiny ? 1.6 : 1.1);
         cairo_stroke(cr);
     }
     cairo_destroy(cr);
