@@ -42,7 +42,7 @@ std::vector<const ControlDescription*> TabSequence(const FormDescription& form)
         if (control.kind != ControlKind::Label)
             sequence.push_back(&control);
     std::sort(sequence.begin(), sequence.end(),
-                     [](const ControlDescription* a, const ControlDescription* b) { return a->tabIndex < b->tabIndex; });
+              [](const ControlDescription* a, const ControlDescription* b) { return a->tabIndex < b->tabIndex; });
     return sequence;
 }
 

@@ -42,13 +42,19 @@ COLORREF ColourOf(std::uint32_t colour)
     return (colour & kSystemColorFlag) ? GetSysColor(colour & 0xFF) : static_cast<COLORREF>(colour);
 }
 
-const ControlDescription& Label()
+// The form's first control of a kind; the buttons share one font, so the first one's serves.
+const ControlDescription& FirstOf(ControlKind kind)
 {
     for (const ControlDescription& control : Form().controls)
-        if (control.kind == ControlKind::Label)
+        if (control.kind == kind)
             return control;
     return Form().controls.back();
 }
+
+const ControlDescription& Label() { return FirstOf(ControlKind::Label); }
+
+// A control's place in the stored order, which is also its place in the window's button list.
+size_t StoredIndex(const ControlDescription* control) { return static_cast<size_t>(control - Form().controls.data()); }
 
 RECT ToRect(const PixelRect& r) { return {r.left, r.top, r.left + r.width, r.top + r.height}; }
 
@@ -149,7 +155,7 @@ bool LauncherWindow::OnCreate()
         return false;
     pictureDc_ = UniqueMemoryDc(CreateCompatibleDC(nullptr));
     pictureSelection_ = std::make_unique<Selection>(pictureDc_.get(), picture_.get());
-    buttonFont_ = CreateFontFrom(kButtonFont, dpiY_);
+    buttonFont_ = CreateFontFrom(FirstOf(ControlKind::CommandButton).font, dpiY_);
     labelFont_ = CreateFontFrom(Label().font, dpiY_);
 
     for (size_t i = 0; i < Form().controls.size(); ++i) {
@@ -168,9 +174,8 @@ bool LauncherWindow::OnCreate()
     }
     // Dialog navigation follows the order of the child windows, so they are put in tab order.
     for (const ControlDescription* control : TabSequence(Form()))
-        SetWindowPos(buttons_[control - Form().controls.data()], HWND_BOTTOM, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    focusWhenInactive_ = buttons_[InitialFocus(Form()) - Form().controls.data()];
+        SetWindowPos(buttons_[StoredIndex(control)], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    focusWhenInactive_ = buttons_[StoredIndex(InitialFocus(Form()))];
     return true;
 }
 
