@@ -2,7 +2,7 @@
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 # Programs of this build run under the test run's Wine session.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine/run)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine/run)
 
 set(LAUNCHER_LINK_OPTIONS
   -static -s -mwindows -municode
@@ -52,7 +52,7 @@ foreach(language English German French)
 endforeach()
 
 # Looks at windows and presses buttons for the demonstration and the benchmarks.
-add_executable(window_tool tools/window_tool.cpp)
+add_executable(window_tool tools/desktop/window_tool.cpp)
 target_link_options(window_tool PRIVATE -static -municode)
 
 include(cmake/wine_tests.cmake)

@@ -9,8 +9,8 @@ set(WINE_SESSION_DIR ${CMAKE_BINARY_DIR}/wine)
 set(TEST_SCRATCH_DIR ${CMAKE_BINARY_DIR}/scratch)
 file(MAKE_DIRECTORY ${TEST_SCRATCH_DIR})
 
-add_test(NAME wine.start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session start ${WINE_SESSION_DIR})
-add_test(NAME wine.stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/session stop ${WINE_SESSION_DIR})
+add_test(NAME wine.start COMMAND ${CMAKE_SOURCE_DIR}/tools/wine/session start ${WINE_SESSION_DIR})
+add_test(NAME wine.stop COMMAND ${CMAKE_SOURCE_DIR}/tools/wine/session stop ${WINE_SESSION_DIR})
 set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine LABELS harness TIMEOUT 300)
 set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine LABELS harness)
 
@@ -27,10 +27,10 @@ function(add_wine_gtests target)
 endfunction()
 
 # Programs the tests start.
-add_executable(setup_standin tools/setup_standin.cpp)
+add_executable(setup_standin tests/win32/setup_standin.cpp)
 # A windows program, as a setup program is: a console one would bring a console along.
 target_link_options(setup_standin PRIVATE -static -municode -mwindows)
-add_library(planted_shell32 SHARED tools/planted_dll.cpp)
+add_library(planted_shell32 SHARED tests/win32/planted_shell32.cpp)
 # Kept out of bin/, where it would lie beside every program of the build.
 set_target_properties(planted_shell32 PROPERTIES PREFIX "" OUTPUT_NAME shell32
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
