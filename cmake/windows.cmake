@@ -51,8 +51,12 @@ foreach(language English German French)
   math(EXPR index "${index} + 1")
 endforeach()
 
-# Looks at windows and presses buttons for the demonstration and the benchmarks.
+# Looking at and driving windows from outside, for the tests, the demonstration and the
+# benchmarks; window_tool offers it to scripts.
+add_library(desktop STATIC tools/desktop/desktop.cpp)
+target_include_directories(desktop PUBLIC ${CMAKE_SOURCE_DIR})
 add_executable(window_tool tools/desktop/window_tool.cpp)
+target_link_libraries(window_tool PRIVATE desktop)
 target_link_options(window_tool PRIVATE -static -municode)
 
 include(cmake/wine_tests.cmake)

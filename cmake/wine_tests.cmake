@@ -28,6 +28,7 @@ endfunction()
 
 # Programs the tests start.
 add_executable(setup_standin tests/win32/setup_standin.cpp)
+target_link_libraries(setup_standin PRIVATE desktop)
 # A windows program, as a setup program is: a console one would bring a console along.
 target_link_options(setup_standin PRIVATE -static -municode -mwindows)
 add_library(planted_shell32 SHARED tests/win32/planted_shell32.cpp)
@@ -45,7 +46,7 @@ add_executable(win32_tests
   tests/win32/window_win32_test.cpp
   resources/launcher.rc)
 target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(win32_tests PRIVATE launcher_window gtest version)
+target_link_libraries(win32_tests PRIVATE launcher_window desktop gtest version)
 target_link_options(win32_tests PRIVATE -static -municode)
 add_dependencies(win32_tests setup_standin planted_shell32 Project1)
 add_wine_gtests(win32_tests)
@@ -57,7 +58,7 @@ set_tests_properties(build.executable_form build.resources PROPERTIES LABELS bui
 # Project1.exe end to end, driven from outside with real input.
 add_executable(launcher_e2e_tests tests/win32/main.cpp tests/win32/probe.cpp tests/win32/support.cpp tests/win32/e2e_test.cpp)
 target_include_directories(launcher_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(launcher_e2e_tests PRIVATE launch_win32 gtest)
+target_link_libraries(launcher_e2e_tests PRIVATE launch_win32 desktop gtest)
 target_link_options(launcher_e2e_tests PRIVATE -static -municode)
 add_dependencies(launcher_e2e_tests setup_standin Project1)
 gtest_add_tests(TARGET launcher_e2e_tests TEST_PREFIX e2e. WORKING_DIRECTORY ${TEST_SCRATCH_DIR} TEST_LIST e2e_tests)

@@ -42,10 +42,12 @@ cp "$bin/window_tool.exe" "$work/"
 # As Windows sees it through drive Z:, the root.
 export STANDIN_RECORD="Z:${work//\//\\}\\record.txt"
 # Output to files: Wine's helpers outlive these commands and would hold the test's output open.
-(cd "$work" && wine 'N:\Project1.exe' >"$work/launcher.log" 2>&1) &
+# Every wait has a limit, so a press that goes astray fails the test instead of hanging it.
+(cd "$work" && timeout 120 wine 'N:\Project1.exe' >"$work/launcher.log" 2>&1) &
 launcher=$!
-wine "$work/window_tool.exe" click Tolvanix French >"$work/tool.log" 2>&1 || fail "the launcher did not open from N:"
-wait $launcher || fail "the launcher did not end well"
+timeout 120 wine "$work/window_tool.exe" click Tolvanix French >"$work/tool.log" 2>&1 ||
+  fail "the launcher's window did not come ready from N: $(cat "$work/tool.log")"
+wait $launcher || fail "the launcher did not end within two minutes of the press on French"
 for _ in $(seq 600); do grep -q '^end' "$work/record.txt" 2>/dev/null && break; sleep 0.1; done
 grep -qx 'path=N:\\French\\setup.exe' "$work/record.txt" || fail "expected N:\\French\\setup.exe to start: $(cat "$work/record.txt" 2>&1)"
 echo "ok: image lists, names Joliet, refuses a missing installer, and launches from its root"

@@ -40,12 +40,8 @@ protected:
         process_ = std::make_unique<Process>(medium / L"Project1.exe", L"", elsewhere_);
         SetEnvironmentVariableW(L"WINEDEBUG", L"-all");
         ASSERT_TRUE(process_->Started());
-        ASSERT_TRUE(WaitFor([&] {
-            window_ = FindProcessWindow(process_->Id(), nullptr, L"Tolvanix");
-            // The focus passes through the window itself on its way to a button.
-            return window_ && IsWindowVisible(window_) && GetForegroundWindow() == window_ && IsChild(window_, Focus());
-        })) << "the launcher's window did not come to the front with a button focused";
-        threadId_ = GetWindowThreadProcessId(window_, nullptr);
+        window_ = WaitForReadyWindow(process_->Id(), L"Tolvanix");
+        ASSERT_NE(window_, nullptr) << "the launcher's window did not come to the front with a button focused";
     }
 
     void StartFromFreshMedium()
@@ -60,16 +56,12 @@ protected:
     void SetUp() override
     {
         scratch_ = FreshScratch(testing::UnitTest::GetInstance()->current_test_info()->name());
+        // Each run starts with the pointer away from where the launcher's buttons will be.
+        ParkPointer();
     }
     void TearDown() override { SetDpi(96); }
 
-    HWND Focus() const
-    {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        DWORD thread = window_ ? GetWindowThreadProcessId(window_, nullptr) : 0;
-        return thread && GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
-    }
+    HWND Focus() const { return FocusOf(window_); }
     std::string FocusCaption() const
     {
         wchar_t text[64] = {};
@@ -85,64 +77,6 @@ protected:
         return r;
     }
 
-    // Real key presses, through the system's input queue to the foreground window.
-    void Press(WORD key, bool shift = false)
-    {
-        std::vector<INPUT> inputs;
-        const auto add = [&](WORD vk, DWORD flags) {
-            INPUT input{};
-            input.type = INPUT_KEYBOARD;
-            input.ki.wVk = vk;
-            input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-            input.ki.dwFlags = flags;
-            inputs.push_back(input);
-        };
-        if (shift)
-            add(VK_SHIFT, 0);
-        add(key, 0);
-        add(key, KEYEVENTF_KEYUP);
-        if (shift)
-            add(VK_SHIFT, KEYEVENTF_KEYUP);
-        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    }
-    void PressWithAlt(WORD key)
-    {
-        INPUT inputs[4]{};
-        const WORD keys[4] = {VK_MENU, key, key, VK_MENU};
-        for (int i = 0; i < 4; ++i) {
-            inputs[i].type = INPUT_KEYBOARD;
-            inputs[i].ki.wVk = keys[i];
-            inputs[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
-        }
-        SendInput(4, inputs, sizeof(INPUT));
-    }
-    // A click where the display's own pointer is too: under Wine the X pointer wins over
-    // injected positions whenever X reports it, so it is moved there first.
-    void ClickAt(POINT screen)
-    {
-        SetCursorPos(screen.x, screen.y);
-        WaitFor([&] {
-            POINT at;
-            GetCursorPos(&at);
-            return at.x == screen.x && at.y == screen.y;
-        }, 10000);
-        INPUT inputs[3]{};
-        for (INPUT& input : inputs) {
-            input.type = INPUT_MOUSE;
-            input.mi.dx = screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-            input.mi.dy = screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-        }
-        inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-        inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-        SendInput(3, inputs, sizeof(INPUT));
-    }
-    void Click(HWND child)
-    {
-        RECT r;
-        GetWindowRect(child, &r);
-        ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-    }
     bool WaitForFocusOn(const wchar_t* caption)
     {
         return WaitFor([&] { return Focus() == Button(caption); }, 20000);
@@ -171,7 +105,6 @@ protected:
     fs::path scratch_, medium_, elsewhere_, record_;
     std::unique_ptr<Process> process_;
     HWND window_ = nullptr;
-    DWORD threadId_ = 0;
     std::uintmax_t logStart_ = 0;
 };
 
@@ -282,16 +215,16 @@ TEST_F(LauncherRun, TabWalksFrenchGermanEnglishAndShiftTabWalksBack)
     EXPECT_EQ(FocusCaption(), "French");
     const wchar_t* forward[] = {L"German", L"English", L"French", L"German"};
     for (const wchar_t* next : forward) {
-        Press(VK_TAB);
+        PressKey(VK_TAB);
         EXPECT_TRUE(WaitForFocusOn(next)) << "Tab should reach " << Utf8(next) << ", focus is on " << FocusCaption();
     }
     const wchar_t* backward[] = {L"French", L"English", L"German"};
     for (const wchar_t* next : backward) {
-        Press(VK_TAB, true);
+        PressKey(VK_TAB, Modifier::Shift);
         EXPECT_TRUE(WaitForFocusOn(next)) << "Shift+Tab should reach " << Utf8(next) << ", focus is on " << FocusCaption();
     }
-    Press(VK_ESCAPE);
-    Press(VK_TAB);  // a key after Escape still reaches the open window
+    PressKey(VK_ESCAPE);
+    PressKey(VK_TAB);  // a key after Escape still reaches the open window
     EXPECT_TRUE(WaitForFocusOn(L"English"));
     EXPECT_FALSE(Ended(0)) << "Escape closed the launcher";
     EXPECT_EQ(Record(), "");
@@ -312,11 +245,11 @@ TEST_P(KeyLaunch, LaunchesTheFocusedLanguageAndEnds)
     StartFromFreshMedium();
     const wchar_t* tabOrder[] = {L"French", L"German", L"English"};
     for (int i = 1; i <= c.tabs; ++i) {
-        Press(VK_TAB);
+        PressKey(VK_TAB);
         ASSERT_TRUE(WaitForFocusOn(tabOrder[i]));
     }
     ASSERT_TRUE(WaitForFocusOn(c.language));
-    Press(c.key);
+    PressKey(c.key);
     const std::string record = WaitForStart();
     EXPECT_TRUE(Ended()) << "the launcher is still running";
     EXPECT_EQ(CountStarts(record), 1) << record;
@@ -334,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(EnterAndSpace, KeyLaunch,
 TEST_F(LauncherRun, AClickLaunchesTheClickedLanguage)
 {
     StartFromFreshMedium();
-    Click(Button(L"English"));
+    ASSERT_TRUE(ClickOn(Button(L"English")));
     const std::string record = WaitForStart();
     EXPECT_TRUE(Ended());
     EXPECT_EQ(CountStarts(record), 1);
@@ -346,8 +279,8 @@ TEST_F(LauncherRun, AClickOnThePromptDoesNothing)
     StartFromFreshMedium();
     POINT prompt{240, 130};
     ClientToScreen(window_, &prompt);
-    ClickAt(prompt);
-    Press(VK_TAB);  // the click left the focus where it was: Tab goes on from French
+    ASSERT_TRUE(ClickAt(prompt));
+    PressKey(VK_TAB);  // the click left the focus where it was: Tab goes on from French
     EXPECT_TRUE(WaitForFocusOn(L"German"));
     EXPECT_FALSE(Ended(0));
 }
@@ -362,9 +295,9 @@ TEST_F(LauncherRun, MakesExactlyTheOneShellRequestAndTheSetupStartsAsAsked)
     LayOutLanguageFolders(medium, {L"English", L"German", L"French"});
     Start(medium, L"+exec");
     const HWND owner = window_;
-    Press(VK_TAB);
+    PressKey(VK_TAB);
     ASSERT_TRUE(WaitForFocusOn(L"German"));
-    Press(VK_RETURN);
+    PressKey(VK_RETURN);
     const std::string record = WaitForStart();
     ASSERT_TRUE(Ended());
 
@@ -395,7 +328,7 @@ TEST_F(LauncherRun, FromADriveRootThePathCarriesTwoBackslashesAndStillStarts)
     fs::copy_file(BinDirectory() / L"Project1.exe", L"M:\\Project1.exe");
     LayOutLanguageFolders(L"M:\\", {L"English", L"German", L"French"});
     Start(L"M:\\", L"+exec");
-    Press(VK_RETURN);
+    PressKey(VK_RETURN);
     const std::string record = WaitForStart();
     ASSERT_TRUE(Ended());
     const std::vector<std::string> requests = ShellRequests();
@@ -411,7 +344,7 @@ TEST_F(LauncherRun, FromADriveRootThePathCarriesTwoBackslashesAndStillStarts)
 TEST_F(LauncherRun, AltF4EndsWithoutARequest)
 {
     StartFromFreshMedium();
-    PressWithAlt(VK_F4);
+    PressKey(VK_F4, Modifier::Alt);
     EXPECT_TRUE(Ended()) << "Alt+F4 did not close the launcher";
     EXPECT_EQ(Record(), "");
 }
@@ -435,7 +368,7 @@ TEST_F(LauncherRun, TheCloseBoxEndsWithoutARequest)
             break;
     }
     ASSERT_GE(first, 0) << "no close box in the title bar";
-    ClickAt({(first + last) / 2, y});
+    ASSERT_TRUE(ClickAt({(first + last) / 2, y}));
     EXPECT_TRUE(Ended()) << "the close box did not close the launcher";
     EXPECT_EQ(Record(), "");
 }
@@ -456,7 +389,7 @@ TEST_F(LauncherRun, AMissingSetupProgramStillEndsTheLauncherWithNothingOfItsOwn)
     LayOutLanguageFolders(medium, {L"English", L"German"});  // no French
     Start(medium);
     const DWORD launcher = process_->Id();
-    Press(VK_RETURN);
+    PressKey(VK_RETURN);
     // The launcher ends; any box still open would be the shell's, owned by the gone window.
     EXPECT_TRUE(Ended()) << "the launcher waits for something after a failed request";
     EXPECT_EQ(FindProcessWindow(launcher, L"#32770", L"Project1"), nullptr);
@@ -471,7 +404,7 @@ TEST_F(LauncherRun, AMissingShellIsReportedAndNothingStarts)
     LayOutLanguageFolders(medium, {L"French"});
     SetDllOverride(L"Project1.exe", L"shell32", L"");
     Start(medium);
-    Press(VK_RETURN);
+    PressKey(VK_RETURN);
     HWND box = nullptr;
     const bool shown = WaitFor([&] { return (box = FindProcessWindow(process_->Id(), L"#32770", L"Project1")) != nullptr; });
     ClearDllOverrides(L"Project1.exe");

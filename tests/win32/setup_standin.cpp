@@ -7,16 +7,9 @@
 #include <iterator>
 #include <string>
 
-namespace {
+#include "tools/desktop/desktop.h"
 
-std::string Utf8(const std::wstring& text)
-{
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(bytes > 0 ? bytes - 1 : 0, '\0');
-    if (bytes > 1)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
+namespace {
 
 std::wstring ModulePath()
 {

@@ -67,17 +67,6 @@ void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const w
     }
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() > deadline)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 Process::Process(const fs::path& exe, const std::wstring& arguments, const fs::path& currentDirectory)
 {
     std::wstring commandLine = L"\"" + exe.wstring() + L"\" " + arguments;
@@ -92,8 +81,12 @@ Process::~Process()
 {
     if (!info_.hProcess)
         return;
-    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT)
+    // A program the test left running ends here, and is gone before the next test looks for
+    // its windows: termination finishes after TerminateProcess returns.
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(info_.hProcess, 99);
+        WaitForSingleObject(info_.hProcess, 30000);
+    }
     CloseHandle(info_.hThread);
     CloseHandle(info_.hProcess);
 }
@@ -113,15 +106,6 @@ std::string ReadText(const fs::path& file)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(bytes > 0 ? bytes - 1 : 0, '\0');
-    if (bytes > 1)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-    return out;
 }
 
 int CountStarts(const std::string& record)
@@ -153,18 +137,6 @@ void ClearDllOverrides(const std::wstring& exeName)
 {
     const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName;
     RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-}
-
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* caption)
-{
-    for (HWND window = FindWindowExW(nullptr, nullptr, className, caption); window;
-         window = FindWindowExW(nullptr, window, className, caption)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId)
-            return window;
-    }
-    return nullptr;
 }
 
 SIZE IconSize(HICON icon)

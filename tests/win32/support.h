@@ -5,8 +5,9 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
+
+#include "tools/desktop/desktop.h"
 
 namespace fs = std::filesystem;
 
@@ -21,10 +22,6 @@ fs::path FreshScratch(std::string name);
 void EmptyFolder(const fs::path& folder);
 // Lays out a medium: each named language folder gets the recording stand-in as setup.exe.
 void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages);
-
-// Polls until the condition holds; false after the timeout. Tests wait for conditions, not for
-// fixed times, since the machine may be slow.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 60000);
 
 class Process {
 public:
@@ -43,7 +40,6 @@ private:
 };
 
 std::string ReadText(const fs::path& file);  // "" when missing
-std::string Utf8(const std::wstring& text);
 // How many starts a stand-in record holds.
 int CountStarts(const std::string& record);
 // One field ("path", "cwd", "commandline", "show") of the first start in a record.
@@ -55,6 +51,3 @@ void ClearDllOverrides(const std::wstring& exeName);
 
 // The size of an icon's colour image; 0 x 0 for no icon.
 SIZE IconSize(HICON icon);
-
-// Finds a top-level window of the process by class and caption.
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* caption);

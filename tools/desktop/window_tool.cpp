@@ -1,9 +1,10 @@
-// A helper for scripts that show or measure the launcher under Wine:
-//   window_tool rect TITLE            waits for a window so captioned; prints WxH+X+Y of it
+// A helper for scripts that show or drive the launcher under Wine:
+//   window_tool rect TITLE            prints WxH+X+Y of the window so captioned, once painted
 //   window_tool click TITLE BUTTON    clicks the button so captioned in that window
 //   window_tool text TITLE            prints the message text of a message box so captioned
 //   window_tool close TITLE           closes the window
-// Exits 1 when the window does not come within a minute.
+// Each waits for the window to be ready for input first, and exits 1 when it does not come
+// within a minute.
 
 #include <windows.h>
 
@@ -11,34 +12,21 @@
 #include <iterator>
 #include <string>
 
+#include "desktop.h"
+
 namespace {
 
-HWND WaitForWindow(const wchar_t* title)
+// Painting follows showing, frame and client apart: true once neither is still black.
+bool Painted(HWND window)
 {
-    for (int i = 0; i < 1200; ++i) {
-        HWND window = FindWindowW(nullptr, title);
-        if (window && IsWindowVisible(window))
-            return window;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-// Under Wine the X pointer wins over injected positions whenever X reports it, so the pointer
-// itself is moved there first.
-void ClickAt(int x, int y)
-{
-    SetCursorPos(x, y);
-    INPUT inputs[3]{};
-    for (INPUT& input : inputs) {
-        input.type = INPUT_MOUSE;
-        input.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-        input.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-    }
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(3, inputs, sizeof(INPUT));
+    RECT r;
+    GetWindowRect(window, &r);
+    const POINT title{(r.left + r.right) / 2, r.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+    const POINT client{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    HDC screen = GetDC(nullptr);
+    const bool painted = GetPixel(screen, title.x, title.y) != 0 && GetPixel(screen, client.x, client.y) != 0;
+    ReleaseDC(nullptr, screen);
+    return painted;
 }
 
 }  // namespace
@@ -46,34 +34,23 @@ void ClickAt(int x, int y)
 int wmain(int argc, wchar_t** argv)
 {
     const std::wstring action = argc > 2 ? argv[1] : L"";
-    HWND window = argc > 2 ? WaitForWindow(argv[2]) : nullptr;
-    if (!window) {
-        std::fwprintf(stderr, L"window_tool: no window captioned \"%ls\"\n", argc > 2 ? argv[2] : L"");
+    HWND window = argc > 2 ? WaitForReadyWindow(0, argv[2]) : nullptr;
+    if (!window || !WaitFor([&] { return Painted(window); })) {
+        std::fwprintf(stderr, L"window_tool: no window captioned \"%ls\" came ready\n", argc > 2 ? argv[2] : L"");
         return 1;
     }
-    RECT r;
-    GetWindowRect(window, &r);
-    // Painting follows showing, frame and client apart: wait until neither is still black.
-    HDC screen = GetDC(nullptr);
-    const POINT title{(r.left + r.right) / 2, r.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
-    const POINT client{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    for (int i = 0; i < 400 && (GetPixel(screen, title.x, title.y) == 0 || GetPixel(screen, client.x, client.y) == 0); ++i)
-        Sleep(50);
-    ReleaseDC(nullptr, screen);
     if (action == L"rect") {
+        RECT r;
+        GetWindowRect(window, &r);
         std::printf("%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
     } else if (action == L"click" && argc == 4) {
         HWND button = FindWindowExW(window, nullptr, L"Button", argv[3]);
-        if (!button)
+        if (!button || !ClickOn(button))
             return 1;
-        GetWindowRect(button, &r);
-        ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     } else if (action == L"text") {
         wchar_t text[1024] = {};
         GetDlgItemTextW(window, 0xFFFF, text, static_cast<int>(std::size(text)));
-        char utf8[4096] = {};
-        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
-        std::printf("%s\n", utf8);
+        std::printf("%s\n", Utf8(text).c_str());
     } else if (action == L"close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
     } else {
