@@ -45,9 +45,11 @@ std::optional<std::wstring> Win32LauncherShell::LauncherDirectory()
 std::intptr_t Win32LauncherShell::ShellLaunch(const LaunchRequest& request)
 {
     const ShellExecuteAFunction shellExecute = BoundShellExecuteA();
-    if (!shellExecute)
+    if (!shellExecute) {
         ReportFatalError(L"The Windows shell (ShellExecuteA in shell32.dll) could not be found, "
                          L"so no setup program was started.");
+        return SE_ERR_DLLNOTFOUND;
+    }
     HINSTANCE result = shellExecute(reinterpret_cast<HWND>(request.ownerWindow), request.operation.c_str(),
                                     request.file.c_str(), request.parameters.c_str(), request.directory.c_str(),
                                     request.showCommand);
