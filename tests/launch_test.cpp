@@ -8,6 +8,7 @@
 
 #include "launch/launch_choice.h"
 #include "launch/launcher_directory.h"
+#include "recording_shell.h"
 
 namespace {
 
@@ -84,32 +85,6 @@ TEST(LaunchRequest, OpensThePathWithEmptyArgumentsAndShowCommand5)
     EXPECT_NE(request.parameters.c_str(), nullptr);
     EXPECT_EQ(request.showCommand, 5);
 }
-
-// Records every call in order; EndProgram and ReportFatalError return, as a fake must.
-class RecordingShell : public LauncherShell {
-public:
-    std::optional<WindowHandle> owner = 0xBEEF;
-    std::optional<std::wstring> directory = L"D:\\media";
-    std::intptr_t result = 42;
-    std::vector<std::string> calls;
-    std::vector<LaunchRequest> requests;
-    std::wstring fatalMessage;
-
-    std::optional<WindowHandle> OwnerWindow() override { calls.push_back("OwnerWindow"); return owner; }
-    std::optional<std::wstring> LauncherDirectory() override { calls.push_back("LauncherDirectory"); return directory; }
-    std::intptr_t ShellLaunch(const LaunchRequest& r) override
-    {
-        calls.push_back("ShellLaunch");
-        requests.push_back(r);
-        return result;
-    }
-    void EndProgram() override { calls.push_back("EndProgram"); }
-    void ReportFatalError(std::wstring_view message) override
-    {
-        calls.push_back("ReportFatalError");
-        fatalMessage = message;
-    }
-};
 
 using Calls = std::vector<std::string>;
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "launch/launch_choice.h"
+#include "launch/launch_request.h"
 #include "support.h"
 #include "window/ansi_win32.h"
 #include "window/dll_search_win32.h"
@@ -17,21 +17,6 @@ void WriteText(const wchar_t* file, const std::string& text)
 {
     std::ofstream(file, std::ios::binary) << text;
 }
-
-// The real Windows shell, with the result of the one shell request written down first.
-class ResultRecordingShell : public Win32LauncherShell {
-public:
-    explicit ResultRecordingShell(const wchar_t* resultFile) : resultFile_(resultFile) {}
-    std::intptr_t ShellLaunch(const LaunchRequest& request) override
-    {
-        const std::intptr_t result = Win32LauncherShell::ShellLaunch(request);
-        WriteText(resultFile_, std::to_string(result));
-        return result;
-    }
-
-private:
-    const wchar_t* resultFile_;
-};
 
 int ReportDirectory(const wchar_t* out)
 {
@@ -49,10 +34,17 @@ int Launch(const wchar_t* control, const wchar_t* out)
         return 2;
     // The launch needs an owner window; a hidden one stands in for the launcher's.
     HWND owner = CreateWindowExW(0, L"STATIC", L"probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ResultRecordingShell shell(out);
+    Win32LauncherShell shell;
     shell.SetOwner(owner);
-    LaunchChoice(*choice, shell, ToAnsiCodePage);
-    return 3;  // not reached: the launch ends the program
+    // The Win32 half of a launch, step by step, so that the shell's answer is written down
+    // before the program ends.
+    const std::optional<std::wstring> directory = shell.LauncherDirectory();
+    if (!directory)
+        return 4;
+    const LaunchRequest request =
+        BuildLaunchRequest(reinterpret_cast<WindowHandle>(owner), ComposeSetupPath(*directory, *choice), ToAnsiCodePage);
+    WriteText(out, std::to_string(shell.ShellLaunch(request)));
+    shell.EndProgram();
 }
 
 }  // namespace
