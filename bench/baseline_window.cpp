@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "window/form_description.h"
+
 namespace {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -26,9 +28,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     RegisterClassExW(&windowClass);
 
     HDC screen = GetDC(nullptr);
-    const int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    const PixelSize client = ClientPixels(LauncherForm(), GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY));
     ReleaseDC(nullptr, screen);
-    RECT outer{0, 0, MulDiv(10275, dpiX, 1440), MulDiv(6705, dpiY, 1440)};
+    RECT outer{0, 0, client.width, client.height};
     AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW);
     const int width = outer.right - outer.left, height = outer.bottom - outer.top;
     HWND window = CreateWindowExW(WS_EX_APPWINDOW, L"Baseline", L"Baseline", WS_OVERLAPPEDWINDOW,

@@ -63,6 +63,7 @@ include(cmake/wine_tests.cmake)
 
 # Benchmarks (make bench): the launcher against baselines in the same run.
 add_executable(baseline_window WIN32 bench/baseline_window.cpp)
+target_link_libraries(baseline_window PRIVATE layout)
 target_link_options(baseline_window PRIVATE -static -municode -s)
 add_executable(bench_driver bench/bench_driver.cpp resources/launcher.rc)
 target_include_directories(bench_driver PRIVATE ${CMAKE_SOURCE_DIR})

@@ -73,6 +73,12 @@ TEST(WelcomePicture, HoldsItsFixedColoursWhereThePromptAndButtonsStand)
     for (int y = 60; y < 450; ++y)
         for (int x = 170; x < 686; ++x)
             ASSERT_EQ(PixelAt(bmp, x, y), field) << "at " << x << "," << y;
+    // Where the window's code and the other tests take the picture's field to be.
+    EXPECT_EQ(kWelcomeFieldColor, std::uint32_t(field.b << 16 | field.g << 8 | field.r));
+    EXPECT_EQ(kWelcomeFieldLeft, 170);
+    EXPECT_EQ(kWelcomeFieldTop, 60);
+    EXPECT_EQ(kWelcomePictureWidth, 686);
+    EXPECT_EQ(kWelcomePictureHeight, 450);
 
     const Rgb top = PixelAt(bmp, 300, 0);
     EXPECT_GT(top.b, 200) << "the top line is bright blue";

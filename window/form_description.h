@@ -10,6 +10,7 @@
 
 #include "launch/language_choice.h"
 #include "resources/resource_ids.h"
+#include "resources/welcome_picture.h"
 
 struct FontDescription {
     std::string_view faceName;           // 8-bit, requested exactly as stored
@@ -62,7 +63,7 @@ inline constexpr FontDescription kLabelFont{"@Arial Unicode MS", 157500, 700, 0}
 // Tab order runs upwards, so Tab goes French, German, English, and French has the focus first.
 inline constexpr FormDescription kLauncherForm{
     L"Form1", L"Tolvanix", 10275, 6705, StartPosition::CenterScreen, FrameStyle::Sizable, kButtonFaceColor,
-    686, 450, IDI_LAUNCHER,
+    kWelcomePictureWidth, kWelcomePictureHeight, IDI_LAUNCHER,
     {{
         {kLanguageChoices[0].controlName, ControlKind::CommandButton, kLanguageChoices[0].caption, 3360, 2760, 5535, 495, 2, kButtonFont},
         {kLanguageChoices[1].controlName, ControlKind::CommandButton, kLanguageChoices[1].caption, 3360, 3720, 5535, 495, 1, kButtonFont},

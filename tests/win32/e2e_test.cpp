@@ -5,6 +5,7 @@
 
 #include <regex>
 
+#include "resources/welcome_picture.h"
 #include "support.h"
 
 namespace {
@@ -192,7 +193,7 @@ std::string Rgb(COLORREF c)
 TEST_F(LauncherRun, TheScreenShowsTheFieldAndTheWhitePrompt)
 {
     StartFromFreshMedium();
-    const COLORREF field = RGB(61, 102, 171);
+    const COLORREF field = kWelcomeFieldColor;
     // Painting follows showing; wait until the field is on screen.
     ASSERT_TRUE(WaitFor([&] { return ScreenPixel(window_, 684, 446) == field; }, 20000))
         << "client's bottom-right pixel is " << Rgb(ScreenPixel(window_, 684, 446));
@@ -432,7 +433,7 @@ TEST_F(LauncherRun, MaximisedTheControlsStayAndTheRestIsButtonFace)
         << Rgb(ScreenPixel(window_, client.right - 1, client.bottom - 1));
     EXPECT_EQ(Rgb(ScreenPixel(window_, 686, 100)), Rgb(buttonFace)) << "right of the picture";
     EXPECT_EQ(Rgb(ScreenPixel(window_, 100, 450)), Rgb(buttonFace)) << "below the picture";
-    EXPECT_EQ(Rgb(ScreenPixel(window_, 685, 449)), Rgb(RGB(61, 102, 171))) << "the picture's last pixel";
+    EXPECT_EQ(Rgb(ScreenPixel(window_, 685, 449)), Rgb(kWelcomeFieldColor)) << "the picture's last pixel";
     const RECT after = ClientRectOf(Button(L"French"));
     EXPECT_EQ(after.left, french.left);
     EXPECT_EQ(after.top, french.top);

@@ -6,10 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-using Bytes = std::vector<std::uint8_t>;
+#include "resources/welcome_picture.h"
 
-inline constexpr int kPictureWidth = 686;
-inline constexpr int kPictureHeight = 450;
+using Bytes = std::vector<std::uint8_t>;
 
 // The welcome picture, RGB24: top line, navy band with the welcome line, separator, the panel
 // with a computer and a disc, and the flat field where the prompt and buttons stand.

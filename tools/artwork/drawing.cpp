@@ -8,6 +8,7 @@ struct Colour {
     double r, g, b;
 };
 Colour Rgb255(int r, int g, int b) { return {r / 255.0, g / 255.0, b / 255.0}; }
+Colour FromColorRef(std::uint32_t bgr) { return Rgb255(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 Colour Mix(Colour a, Colour b, double t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
 void SetColour(cairo_t* cr, Colour c, double alpha = 1) { cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha); }
 void AddStop(cairo_pattern_t* p, double at, Colour c, double alpha = 1)
@@ -19,7 +20,7 @@ void AddStop(cairo_pattern_t* p, double at, Colour c, double alpha = 1)
 const Colour kTopLine = Rgb255(52, 150, 255);
 const Colour kBandTop = Rgb255(9, 20, 56);
 const Colour kBandBottom = Rgb255(16, 32, 80);
-const Colour kField = Rgb255(61, 102, 171);
+const Colour kField = FromColorRef(kWelcomeFieldColor);
 const Colour kSeparatorPeak = Rgb255(170, 210, 255);
 const Colour kPanelEdge = Rgb255(74, 118, 190);
 const Colour kPanelCentre = Rgb255(112, 158, 222);
@@ -27,18 +28,17 @@ const Colour kPaleLine = Rgb255(178, 204, 240);
 const Colour kDarkLine = Rgb255(30, 54, 108);
 
 constexpr int kBandLastRow = 57;
-constexpr int kPanelWidth = 168;
-constexpr int kFieldTop = 60;
+constexpr int kPanelWidth = kWelcomeFieldLeft - 2;  // then a pale line and a dark one
 
 // One row of pixels whose colour runs from `edge` at both ends to `peak` in the middle.
 void FadingRow(cairo_t* cr, int y, Colour edge, Colour peak)
 {
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, kPictureWidth, 0);
+    cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, kWelcomePictureWidth, 0);
     AddStop(p, 0, edge);
     AddStop(p, 0.5, peak);
     AddStop(p, 1, edge);
     cairo_set_source(cr, p);
-    cairo_rectangle(cr, 0, y, kPictureWidth, 1);
+    cairo_rectangle(cr, 0, y, kWelcomePictureWidth, 1);
     cairo_fill(cr);
     cairo_pattern_destroy(p);
 }
@@ -46,12 +46,12 @@ void FadingRow(cairo_t* cr, int y, Colour edge, Colour peak)
 void DrawBand(cairo_t* cr)
 {
     SetColour(cr, kTopLine);
-    cairo_rectangle(cr, 0, 0, kPictureWidth, 1);
+    cairo_rectangle(cr, 0, 0, kWelcomePictureWidth, 1);
     cairo_fill(cr);
     // Row by row, so every row of the band is one colour and the codec takes it whole.
     for (int y = 1; y <= kBandLastRow; ++y) {
         SetColour(cr, Mix(kBandTop, kBandBottom, (y - 1) / double(kBandLastRow - 1)));
-        cairo_rectangle(cr, 0, y, kPictureWidth, 1);
+        cairo_rectangle(cr, 0, y, kWelcomePictureWidth, 1);
         cairo_fill(cr);
     }
     FadingRow(cr, kBandLastRow + 1, kBandBottom, kSeparatorPeak);
@@ -77,14 +77,14 @@ void DrawPanel(cairo_t* cr)
     AddStop(glow, 0.5, kPanelCentre);
     AddStop(glow, 1, kPanelEdge);
     cairo_set_source(cr, glow);
-    cairo_rectangle(cr, 0, kFieldTop, kPanelWidth, kPictureHeight - kFieldTop);
+    cairo_rectangle(cr, 0, kWelcomeFieldTop, kPanelWidth, kWelcomePictureHeight - kWelcomeFieldTop);
     cairo_fill(cr);
     cairo_pattern_destroy(glow);
     SetColour(cr, kPaleLine);
-    cairo_rectangle(cr, kPanelWidth, kFieldTop, 1, kPictureHeight - kFieldTop);
+    cairo_rectangle(cr, kPanelWidth, kWelcomeFieldTop, 1, kWelcomePictureHeight - kWelcomeFieldTop);
     cairo_fill(cr);
     SetColour(cr, kDarkLine);
-    cairo_rectangle(cr, kPanelWidth + 1, kFieldTop, 1, kPictureHeight - kFieldTop);
+    cairo_rectangle(cr, kPanelWidth + 1, kWelcomeFieldTop, 1, kWelcomePictureHeight - kWelcomeFieldTop);
     cairo_fill(cr);
 }
 
@@ -226,14 +226,14 @@ void DrawDisc(cairo_t* cr)
 
 cairo_surface_t* DrawWelcomePicture()
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kPictureWidth, kPictureHeight);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWelcomePictureWidth, kWelcomePictureHeight);
     cairo_t* cr = cairo_create(surface);
     SetColour(cr, kField);
     cairo_paint(cr);
     DrawBand(cr);
     DrawPanel(cr);
     // Nothing of the drawing may reach the flat field, where the prompt and buttons stand.
-    cairo_rectangle(cr, 0, kFieldTop, kPanelWidth, kPictureHeight - kFieldTop);
+    cairo_rectangle(cr, 0, kWelcomeFieldTop, kPanelWidth, kWelcomePictureHeight - kWelcomeFieldTop);
     cairo_clip(cr);
     DrawComputer(cr);
     DrawDisc(cr);
