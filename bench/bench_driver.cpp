@@ -1,7 +1,7 @@
 // Measures the launcher against baselines in the same run and prints a table:
 //   start-up  process creation to the first fully painted window (seen in screen pixels),
 //             against a bare window of the same client size
-//   paint     one full repaint of the client area, against a plain 686 x 450 BitBlt
+//   paint     one full repaint of the client area, against a plain BitBlt of the picture
 //   memory    peak working set and private bytes after start-up, against the bare window
 //   size      Project1.exe in bytes
 // Usage: bench_driver RUNS (at least 15); the programs lie beside it.
@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "window/handles_win32.h"
+#include "window/launcher_shell_win32.h"
 #include "window/launcher_window_win32.h"
 #include "window/picture_win32.h"
 
@@ -57,23 +59,17 @@ public:
         info.bmiHeader.biHeight = -height;
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels_), nullptr, 0);
-        previous_ = SelectObject(dc_, bitmap_);
-    }
-    ~ScreenReader()
-    {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
+        void* pixels = nullptr;
+        bitmap_ = UniqueBitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+        pixels_ = static_cast<const DWORD*>(pixels);
+        selection_ = Select(dc_.get(), bitmap_.get());
     }
     void Read(HWND window)
     {
         POINT origin{0, 0};
         ClientToScreen(window, &origin);
-        HDC screen = GetDC(nullptr);
-        BitBlt(dc_, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
-        ReleaseDC(nullptr, screen);
+        const ScreenDc screen = BorrowScreenDc();
+        BitBlt(dc_.get(), 0, 0, width_, height_, screen.get(), origin.x, origin.y, SRCCOPY);
     }
     COLORREF At(int x, int y) const
     {
@@ -83,10 +79,10 @@ public:
 
 private:
     int width_, height_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ previous_;
-    DWORD* pixels_ = nullptr;
+    UniqueMemoryDc dc_{CreateCompatibleDC(nullptr)};
+    UniqueBitmap bitmap_;
+    Selection selection_;  // last, so the bitmap leaves the DC before either goes
+    const DWORD* pixels_ = nullptr;
 };
 
 struct StartResult {
@@ -102,7 +98,8 @@ StartResult StartAndMeasure(const std::wstring& exe, const wchar_t* title,
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + exe + L"\"";
-    ScreenReader screen(685, 447);
+    const PixelSize client = ClientPixels(LauncherForm(), 96, 96);
+    ScreenReader screen(client.width, client.height);
     const double start = Now();
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return {-1, 0, 0};
@@ -140,7 +137,7 @@ StartResult StartAndMeasure(const std::wstring& exe, const wchar_t* title,
 
 bool LauncherPainted(const ScreenReader& s)
 {
-    const COLORREF field = RGB(61, 102, 171);
+    const COLORREF field = kWelcomeFieldColor;
     if (s.At(684, 446) != field || s.At(400, 170) != field)
         return false;
     for (int x = 224; x < 640; ++x)  // the prompt's white, across the middle of its line
@@ -150,14 +147,6 @@ bool LauncherPainted(const ScreenReader& s)
 }
 
 bool BaselinePainted(const ScreenReader& s) { return s.At(684, 446) == RGB(255, 255, 255) && s.At(10, 10) == RGB(255, 255, 255); }
-
-class NoLaunch : public LauncherShell {
-    std::optional<WindowHandle> OwnerWindow() override { return std::nullopt; }
-    std::optional<std::wstring> LauncherDirectory() override { return std::nullopt; }
-    std::intptr_t ShellLaunch(const LaunchRequest&) override { return 0; }
-    void EndProgram() override {}
-    void ReportFatalError(std::wstring_view) override {}
-};
 
 // Seconds for `repeat` calls of `draw`, as the median of `runs`.
 std::vector<double> TimeDrawing(int runs, int repeat, const std::function<void()>& draw)
@@ -205,19 +194,16 @@ int wmain(int argc, wchar_t** argv)
     }
 
     // Both draw into the launcher window's own client area, as a repaint does.
-    NoLaunch shell;
+    Win32LauncherShell shell;  // never pressed
     HWND window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell);
     LauncherWindow::Show(window);
-    LauncherWindow* launcher = LauncherWindow::From(window);
     HDC target = GetDC(window);
-    HDC screen = GetDC(nullptr);
-    HDC source = CreateCompatibleDC(screen);
-    HBITMAP sourceBitmap = CreateCompatibleBitmap(screen, 686, 450);
-    ReleaseDC(nullptr, screen);
-    SelectObject(source, sourceBitmap);
-    const RECT client{0, 0, 685, 447};
-    const auto paint = TimeDrawing(runs, 200, [&] { launcher->PaintContent(target, client); });
-    const auto blit = TimeDrawing(runs, 200, [&] { BitBlt(target, 0, 0, 686, 450, source, 0, 0, SRCCOPY); });
+    const int pictureWidth = LauncherForm().pictureWidthPixels, pictureHeight = LauncherForm().pictureHeightPixels;
+    const UniqueMemoryDc source(CreateCompatibleDC(target));
+    const UniqueBitmap sourceBitmap(CreateCompatibleBitmap(target, pictureWidth, pictureHeight));
+    const Selection sourceSelection = Select(source.get(), sourceBitmap.get());
+    const auto paint = TimeDrawing(runs, 200, [&] { SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(target), PRF_CLIENT); });
+    const auto blit = TimeDrawing(runs, 200, [&] { BitBlt(target, 0, 0, pictureWidth, pictureHeight, source.get(), 0, 0, SRCCOPY); });
     ReleaseDC(window, target);
     DestroyWindow(window);
 
@@ -237,7 +223,7 @@ int wmain(int argc, wchar_t** argv)
     std::printf("Median of %d runs (min-max); ratio = launcher / baseline.\n\n", runs);
     std::printf("| measure | launcher | baseline | ratio | target | |\n|---|---|---|---|---|---|\n");
     Row("start-up to first full paint", "ms", 1000, start, startBase, "<= 1.10x", start.median <= 1.10 * startBase.median);
-    Row("full repaint vs 686x450 BitBlt", "ms", 1000, paintStats, blitStats, "<= 1.25x", paintStats.median <= 1.25 * blitStats.median);
+    Row("full repaint vs BitBlt of the picture", "ms", 1000, paintStats, blitStats, "<= 1.25x", paintStats.median <= 1.25 * blitStats.median);
     Row("peak working set", "MiB", kMiB, peak, peakBase, "<= baseline + 1.5 MiB", peak.median <= peakBase.median + 1.5 / kMiB);
     Row("private bytes", "MiB", kMiB, priv, privBase, "<= baseline + 1.5 MiB", priv.median <= privBase.median + 1.5 / kMiB);
     std::printf("| picture decode at start-up | %.2f ms | | | | |\n", Summarise(decode).median * 1000);

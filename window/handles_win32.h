@@ -1,33 +1,27 @@
 #pragma once
-// Ownership of Win32 handles: one move-only template, a deleter per kind of handle, and guards
-// for the paired calls of painting. Every GDI object the window makes is held by one of these,
-// and the count of those alive lets a test see that painting and resizing leak none.
+// Ownership of Win32 handles: one move-only template, and a deleter per kind of handle. The
+// guards of painting's paired calls are made of the same template, with deleters that remember
+// what they undo.
 
 #include <windows.h>
 
-#include <atomic>
 #include <utility>
 
-namespace handle_count {
-// GDI objects (fonts, bitmaps, DCs) held by our wrappers right now.
-inline std::atomic<int> gdiObjectsAlive{0};
-}  // namespace handle_count
-
-template <typename Handle, typename Deleter, bool kIsGdiObject = true>
+template <typename Handle, typename Deleter>
 class UniqueHandle {
 public:
     UniqueHandle() = default;
-    explicit UniqueHandle(Handle handle) : handle_(handle)
+    explicit UniqueHandle(Handle handle, Deleter deleter = {}) : handle_(handle), deleter_(std::move(deleter)) {}
+    UniqueHandle(UniqueHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, nullptr)), deleter_(std::move(other.deleter_))
     {
-        if (handle_ && kIsGdiObject)
-            ++handle_count::gdiObjectsAlive;
     }
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept
     {
         if (this != &other) {
             reset();
             handle_ = std::exchange(other.handle_, nullptr);
+            deleter_ = std::move(other.deleter_);
         }
         return *this;
     }
@@ -36,19 +30,17 @@ public:
     ~UniqueHandle() { reset(); }
 
     Handle get() const { return handle_; }
+    const Deleter& deleter() const { return deleter_; }
     explicit operator bool() const { return handle_ != nullptr; }
     void reset()
     {
-        if (handle_) {
-            Deleter{}(handle_);
-            if (kIsGdiObject)
-                --handle_count::gdiObjectsAlive;
-            handle_ = nullptr;
-        }
+        if (handle_)
+            deleter_(std::exchange(handle_, nullptr));
     }
 
 private:
     Handle handle_ = nullptr;
+    Deleter deleter_{};
 };
 
 struct GdiObjectDeleter {
@@ -60,42 +52,37 @@ struct MemoryDcDeleter {
 struct IconDeleter {
     void operator()(HICON icon) const { DestroyIcon(icon); }
 };
+struct ScreenDcReleaser {
+    void operator()(HDC dc) const { ReleaseDC(nullptr, dc); }
+};
 
 using UniqueFont = UniqueHandle<HFONT, GdiObjectDeleter>;
 using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjectDeleter>;
 using UniqueMemoryDc = UniqueHandle<HDC, MemoryDcDeleter>;
-using UniqueIcon = UniqueHandle<HICON, IconDeleter, false>;
+using UniqueIcon = UniqueHandle<HICON, IconDeleter>;
+// The screen's DC, as GetDC(nullptr) lends it.
+using ScreenDc = UniqueHandle<HDC, ScreenDcReleaser>;
+inline ScreenDc BorrowScreenDc() { return ScreenDc(GetDC(nullptr)); }
 
-// Selects an object into a DC and puts the previous one back when it goes, so no object is
-// deleted while still selected.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-    ~Selection()
-    {
-        if (previous_)
-            SelectObject(dc_, previous_);
-    }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
+// An object selected into a DC: the one it replaced goes back when the selection ends, so no
+// object is deleted while still selected.
+struct Reselect {
+    HDC dc = nullptr;
+    void operator()(HGDIOBJ previous) const { SelectObject(dc, previous); }
 };
+using Selection = UniqueHandle<HGDIOBJ, Reselect>;
+inline Selection Select(HDC dc, HGDIOBJ object) { return Selection(SelectObject(dc, object), Reselect{dc}); }
 
-// BeginPaint and EndPaint as one object.
-class PaintScope {
-public:
-    explicit PaintScope(HWND window) : window_(window) { dc_ = BeginPaint(window_, &paint_); }
-    ~PaintScope() { EndPaint(window_, &paint_); }
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    HDC dc() const { return dc_; }
-    const RECT& area() const { return paint_.rcPaint; }
-
-private:
-    HWND window_;
-    PAINTSTRUCT paint_{};
-    HDC dc_;
+// BeginPaint and EndPaint as one object; deleter().paint.rcPaint is the area to draw.
+struct EndPainting {
+    HWND window = nullptr;
+    PAINTSTRUCT paint{};
+    void operator()(HDC) const { EndPaint(window, &paint); }
 };
+using PaintScope = UniqueHandle<HDC, EndPainting>;
+inline PaintScope BeginPainting(HWND window)
+{
+    EndPainting end{window, {}};
+    HDC dc = BeginPaint(window, &end.paint);
+    return PaintScope(dc, end);
+}

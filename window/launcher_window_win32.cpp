@@ -62,10 +62,9 @@ RECT ToRect(const PixelRect& r) { return {r.left, r.top, r.left + r.width, r.top
 
 LauncherWindow::LauncherWindow(HINSTANCE instance, LauncherShell& shell) : instance_(instance), shell_(shell)
 {
-    HDC screen = GetDC(nullptr);
-    dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
-    dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const ScreenDc screen = BorrowScreenDc();
+    dpiX_ = GetDeviceCaps(screen.get(), LOGPIXELSX);
+    dpiY_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
 HWND LauncherWindow::Create(HINSTANCE instance, LauncherShell& shell)
@@ -135,6 +134,7 @@ LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CREATE: return OnCreate() ? 0 : -1;
     case WM_ERASEBKGND: return 1;  // the paint covers it all
     case WM_PAINT: OnPaint(); return 0;
+    case WM_PRINTCLIENT: OnPrintClient(reinterpret_cast<HDC>(wParam)); return 0;
     case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
     case WM_ACTIVATE: OnActivate(wParam); break;
     case WM_SETFOCUS: OnSetFocus(); return 0;
@@ -154,7 +154,7 @@ bool LauncherWindow::OnCreate()
     if (!picture_)
         return false;
     pictureDc_ = UniqueMemoryDc(CreateCompatibleDC(nullptr));
-    pictureSelection_ = std::make_unique<Selection>(pictureDc_.get(), picture_.get());
+    pictureSelection_ = Select(pictureDc_.get(), picture_.get());
     buttonFont_ = CreateFontFrom(FirstOf(ControlKind::CommandButton).font, dpiY_);
     labelFont_ = CreateFontFrom(Label().font, dpiY_);
 
@@ -181,8 +181,16 @@ bool LauncherWindow::OnCreate()
 
 void LauncherWindow::OnPaint()
 {
-    PaintScope paint(window_);
-    PaintContent(paint.dc(), paint.area());
+    const PaintScope paint = BeginPainting(window_);
+    PaintContent(paint.get(), paint.deleter().paint.rcPaint);
+}
+
+// What the window draws, into a DC of somebody else's: PrintWindow and the like ask for it.
+void LauncherWindow::OnPrintClient(HDC dc)
+{
+    RECT client;
+    GetClientRect(window_, &client);
+    PaintContent(dc, client);
 }
 
 void LauncherWindow::PaintContent(HDC dc, const RECT& area) const
@@ -199,7 +207,7 @@ void LauncherWindow::PaintContent(HDC dc, const RECT& area) const
     // The prompt is drawn, not a child window, so it never takes focus or mouse input.
     const ControlDescription& label = Label();
     RECT labelRect = ToRect(ControlPixels(label, dpiX_, dpiY_));
-    const Selection font(dc, labelFont_.get());
+    const Selection font = Select(dc, labelFont_.get());
     SetTextColor(dc, ColourOf(label.textColor));
     SetBkMode(dc, label.backStyle == BackStyle::Transparent ? TRANSPARENT : OPAQUE);
     const std::wstring caption(label.caption);

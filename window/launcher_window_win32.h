@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <array>
-#include <memory>
 
 #include "form_description.h"
 #include "handles_win32.h"
@@ -19,20 +18,17 @@ public:
     // Shows the window in its normal state with the focus on the form's first tab stop.
     static void Show(HWND window);
 
-    // What the window holds, for tests in the same process.
-    static LauncherWindow* From(HWND window);
-    HFONT ButtonFont() const { return buttonFont_.get(); }
-    HFONT LabelFont() const { return labelFont_.get(); }
-    // Draws the client area; the paint handler and tests both come here.
-    void PaintContent(HDC dc, const RECT& area) const;
-
 private:
     LauncherWindow(HINSTANCE instance, LauncherShell& shell);
+    static LauncherWindow* From(HWND window);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     bool OnCreate();
     void OnPaint();
+    void OnPrintClient(HDC dc);
+    // Draws the client area; painting and printing both come here.
+    void PaintContent(HDC dc, const RECT& area) const;
     void OnCommand(int id, int notification);
     void OnActivate(WPARAM state);
     void OnSetFocus();
@@ -50,5 +46,5 @@ private:
     UniqueFont buttonFont_, labelFont_;
     UniqueBitmap picture_;
     UniqueMemoryDc pictureDc_;
-    std::unique_ptr<Selection> pictureSelection_;
+    Selection pictureSelection_;
 };

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 fs::path ThisExecutable()
 {
@@ -149,4 +150,17 @@ SIZE IconSize(HICON icon)
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     return {colour.bmWidth, colour.bmHeight};
+}
+
+int GdiHandlesFree()
+{
+    std::vector<HBRUSH> brushes;
+    while (HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3))) {
+        brushes.push_back(brush);
+        if (brushes.size() == 1000000)
+            break;  // no table is that large: something else is wrong
+    }
+    for (HBRUSH brush : brushes)
+        DeleteObject(brush);
+    return static_cast<int>(brushes.size());
 }

@@ -49,5 +49,10 @@ std::string RecordField(const std::string& record, const std::string& field);
 void SetDllOverride(const std::wstring& exeName, const std::wstring& dll, const std::wstring& value);
 void ClearDllOverrides(const std::wstring& exeName);
 
+// The room left in this process's table of GDI handles: the table is filled with brushes until it
+// refuses one, then emptied again. Two readings differ by the GDI objects made or freed between
+// them, which Wine does not count (it answers GetGuiResources with 0).
+int GdiHandlesFree();
+
 // The size of an icon's colour image; 0 x 0 for no icon.
 SIZE IconSize(HICON icon);

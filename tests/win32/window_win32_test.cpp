@@ -1,38 +1,27 @@
 // The launcher window built in this process, where Wine lets a test look at what another
-// process would not show: the fonts and icons the window holds, what its paint draws, and how
-// many GDI objects it keeps.
+// process would not show: the fonts and icons the window uses, what it draws (printed into the
+// test's own DC, as PrintWindow would have it), and how many GDI objects it keeps.
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "resources/welcome_picture.h"
 #include "support.h"
+#include "tests/recording_shell.h"
 #include "window/launcher_window_win32.h"
 
 namespace {
 
-// Stands in for the Windows shell; a press is only recorded.
-class PressRecorder : public LauncherShell {
-public:
-    std::vector<std::string> calls;
-    std::optional<WindowHandle> OwnerWindow() override { return 1; }
-    std::optional<std::wstring> LauncherDirectory() override { return L"D:\\media"; }
-    std::intptr_t ShellLaunch(const LaunchRequest& request) override
-    {
-        calls.push_back(request.file);
-        return 42;
-    }
-    void EndProgram() override { calls.push_back("end"); }
-    void ReportFatalError(std::wstring_view) override { calls.push_back("fatal"); }
-};
-
 class InProcessWindow : public testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { Open(); }
+    void Open()
     {
         window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell);
         ASSERT_NE(window, nullptr);
         LauncherWindow::Show(window);
+        UpdateWindow(window);
     }
     void TearDown() override
     {
@@ -51,7 +40,7 @@ protected:
     }
     HWND ButtonCaptioned(const wchar_t* caption) const { return FindWindowExW(window, nullptr, L"Button", caption); }
 
-    PressRecorder shell;
+    RecordingShell shell;
     HWND window = nullptr;
 };
 
@@ -60,6 +49,26 @@ LOGFONTW FontOf(HFONT font)
     LOGFONTW description{};
     GetObjectW(font, sizeof description, &description);
     return description;
+}
+
+int CALLBACK CollectFont(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM fonts)
+{
+    if (record->iType == EMR_EXTCREATEFONTINDIRECTW)
+        reinterpret_cast<std::vector<LOGFONTW>*>(fonts)->push_back(
+            reinterpret_cast<const EMREXTCREATEFONTINDIRECTW*>(record)->elfw.elfLogFont);
+    return 1;
+}
+
+// The fonts the window draws its client area with, as a metafile of it records them.
+std::vector<LOGFONTW> FontsDrawnBy(HWND window)
+{
+    HDC recorder = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(recorder), PRF_CLIENT);
+    HENHMETAFILE drawing = CloseEnhMetaFile(recorder);
+    std::vector<LOGFONTW> fonts;
+    EnumEnhMetaFile(nullptr, drawing, CollectFont, &fonts, nullptr);
+    DeleteEnhMetaFile(drawing);
+    return fonts;
 }
 
 TEST_F(InProcessWindow, ButtonsAndPromptUseTheFontsAsRequested)
@@ -76,10 +85,13 @@ TEST_F(InProcessWindow, ButtonsAndPromptUseTheFontsAsRequested)
         EXPECT_EQ(font.lfEscapement, 0);
         EXPECT_EQ(font.lfOrientation, 0);
     }
-    const LOGFONTW label = FontOf(LauncherWindow::From(window)->LabelFont());
+    const std::vector<LOGFONTW> drawn = FontsDrawnBy(window);
+    ASSERT_EQ(drawn.size(), 1u) << "the prompt is the only text the window draws itself";
+    const LOGFONTW& label = drawn[0];
     EXPECT_STREQ(label.lfFaceName, L"@Arial Unicode MS");
     EXPECT_EQ(label.lfHeight, -21) << "15.75 pt as a character height at 96 DPI";
     EXPECT_EQ(label.lfWeight, 700);
+    EXPECT_EQ(label.lfEscapement, 0);
 }
 
 TEST_F(InProcessWindow, CarriesTheSmallAndTheLargeIcon)
@@ -111,28 +123,42 @@ TEST_F(InProcessWindow, ButtonsArePlainTabStopsInTabOrder)
 
 TEST_F(InProcessWindow, PaintDrawsPictureBackgroundAndWhitePrompt)
 {
-    // Painted into a memory bitmap larger than the picture, as a maximised window would be.
+    // Printed with a client area larger than the picture, as a maximised window would have it.
+    RECT outer{0, 0, 900, 600};
+    AdjustWindowRectEx(&outer, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE));
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP canvas = CreateCompatibleBitmap(screen, 900, 600);
     ReleaseDC(nullptr, screen);
     HGDIOBJ previous = SelectObject(memory, canvas);
-    const RECT all{0, 0, 900, 600};
-    LauncherWindow::From(window)->PaintContent(memory, all);
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
 
-    const COLORREF field = RGB(61, 102, 171), buttonFace = GetSysColor(COLOR_BTNFACE);
+    const COLORREF field = kWelcomeFieldColor, buttonFace = GetSysColor(COLOR_BTNFACE);
     EXPECT_EQ(GetPixel(memory, 684, 446), field) << "the client's bottom-right pixel";
     EXPECT_EQ(GetPixel(memory, 685, 100), field) << "the picture's last column";
     EXPECT_EQ(GetPixel(memory, 686, 100), buttonFace) << "beyond the picture";
     EXPECT_EQ(GetPixel(memory, 300, 450), buttonFace) << "below the picture";
     EXPECT_EQ(GetPixel(memory, 899, 599), buttonFace);
     int white = 0;
+    RECT text{641, 161, 224, 120};  // the box around the prompt's white pixels
     for (int y = 120; y < 161; ++y)
         for (int x = 224; x < 641; ++x)
-            white += GetPixel(memory, x, y) == RGB(255, 255, 255);
+            if (GetPixel(memory, x, y) == RGB(255, 255, 255)) {
+                ++white;
+                text = {std::min<LONG>(text.left, x), std::min<LONG>(text.top, y), std::max<LONG>(text.right, x + 1),
+                        std::max<LONG>(text.bottom, y + 1)};
+            }
     EXPECT_GT(white, 200) << "white prompt pixels in the label's rectangle";
     for (int x = 224; x < 641; ++x)  // nothing of the prompt strays outside its rectangle
         EXPECT_EQ(GetPixel(memory, x, 161), field) << x;
+    // The prompt is drawn without a background: the field shows between and inside its letters.
+    int fieldInText = 0;
+    for (int y = text.top; y < text.bottom; ++y)
+        for (int x = text.left; x < text.right; ++x)
+            fieldInText += GetPixel(memory, x, y) == field;
+    EXPECT_GT(fieldInText, (text.right - text.left) * (text.bottom - text.top) / 3)
+        << "the field shows at " << fieldInText << " points of the prompt's line";
 
     SelectObject(memory, previous);
     DeleteObject(canvas);
@@ -141,12 +167,11 @@ TEST_F(InProcessWindow, PaintDrawsPictureBackgroundAndWhitePrompt)
 
 TEST_F(InProcessWindow, RepaintsAndResizesKeepNoGdiObjects)
 {
-    const int before = handle_count::gdiObjectsAlive.load();
-    EXPECT_EQ(before, 4) << "two fonts, the picture and its DC";
-    const int before32 = [] {
-        // Wine answers GetGuiResources with 0, so this only holds where it counts.
-        return static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
-    }();
+    DestroyWindow(window);
+    const int roomWithout = GdiHandlesFree();
+    Open();
+    const int roomWith = GdiHandlesFree();
+    EXPECT_GE(roomWithout - roomWith, 4) << "two fonts, the picture and its DC";
     for (int i = 0; i < 300; ++i) {
         SetWindowPos(window, nullptr, 0, 0, 300 + i * 2, 200 + i, SWP_NOMOVE | SWP_NOZORDER);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -155,20 +180,20 @@ TEST_F(InProcessWindow, RepaintsAndResizesKeepNoGdiObjects)
     UpdateWindow(window);
     ShowWindow(window, SW_RESTORE);
     UpdateWindow(window);
-    EXPECT_EQ(handle_count::gdiObjectsAlive.load(), before);
-    EXPECT_LE(static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)), before32);
+    EXPECT_EQ(GdiHandlesFree(), roomWith) << "painting and resizing keep GDI objects";
 
     DestroyWindow(window);
-    EXPECT_EQ(handle_count::gdiObjectsAlive.load(), 0) << "the window releases what it owns";
+    EXPECT_EQ(GdiHandlesFree(), roomWithout) << "the window does not release everything it holds";
 }
 
 TEST_F(InProcessWindow, AClickedButtonLaunchesItsOwnLanguageOnly)
 {
-    SendMessageW(ButtonCaptioned(L"German"), BM_CLICK, 0, 0);
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"D:\\media\\German\\setup.exe", "end"}));
-    shell.calls.clear();
     SendMessageW(window, WM_COMMAND, IDCANCEL, 0);  // Escape
     EXPECT_TRUE(shell.calls.empty());
+    SendMessageW(ButtonCaptioned(L"German"), BM_CLICK, 0, 0);
+    ASSERT_EQ(shell.requests.size(), 1u);
+    EXPECT_EQ(shell.requests[0].file, "D:\\media\\German\\setup.exe");
+    EXPECT_EQ(shell.calls.back(), "EndProgram");
 }
 
 }  // namespace
