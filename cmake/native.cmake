@@ -6,10 +6,8 @@ find_package(GTest REQUIRED)
 add_executable(native_tests
   tests/launch_test.cpp
   tests/layout_test.cpp
-  tests/picture_test.cpp
-  resources/welcome_picture.cpp)
-target_link_libraries(native_tests PRIVATE layout picture_codec GTest::gtest_main)
-target_compile_definitions(native_tests PRIVATE SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  tests/picture_test.cpp)
+target_link_libraries(native_tests PRIVATE layout picture_codec welcome_picture GTest::gtest_main)
 # The artwork generator; only 'make assets' runs it, and only it needs Cairo.
 find_package(PkgConfig)
 if(PKG_CONFIG_FOUND)

@@ -21,12 +21,11 @@ target_link_libraries(launch_win32 PUBLIC launch)
 # The window: everything of Project1.exe but its entry, so tests can build it in-process too.
 add_library(launcher_window STATIC
   window/launcher_window_win32.cpp
-  window/picture_win32.cpp
-  resources/welcome_picture.cpp)
-target_link_libraries(launcher_window PUBLIC launch_win32 layout picture_codec)
+  window/picture_win32.cpp)
+target_link_libraries(launcher_window PUBLIC launch_win32 layout picture_codec welcome_picture)
 
 # Everything in Project1.exe is built small and without exceptions (see no_exceptions_win32.cpp).
-foreach(part launch layout picture_codec launch_win32 launcher_window)
+foreach(part launch layout picture_codec welcome_picture launch_win32 launcher_window)
   target_compile_options(${part} PRIVATE -Os -fno-exceptions)
 endforeach()
 

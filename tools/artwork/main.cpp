@@ -1,11 +1,10 @@
 // Writes the launcher's artwork into the source tree:
-//   resources/welcome.bmp            the welcome picture as a Windows bitmap file
-//   resources/welcome_picture.cpp    the same, compressed, as data for the executable
+//   resources/welcome_picture.tlz    the welcome picture, a Windows bitmap file compressed as
+//                                    the executable carries it
 //   resources/icon16.dib, icon32.dib the two icon images; resources/icon_group.bin their group
 //   docs/welcome.png, docs/icon.png  previews to look at
 // Usage: artwork SOURCE_DIR
 
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -21,22 +20,6 @@ bool Write(const std::string& path, const Bytes& bytes)
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     std::cout << "wrote " << path << " (" << bytes.size() << " bytes)\n";
-    return static_cast<bool>(out);
-}
-
-bool WriteStreamSource(const std::string& path, const Bytes& stream)
-{
-    std::ofstream out(path);
-    out << "// Written by tools/artwork from welcome.bmp; regenerate with 'make assets', do not edit.\n"
-           "#include \"welcome_picture.h\"\n\n"
-           "const unsigned char kWelcomePictureStream[] = {";
-    for (size_t i = 0; i < stream.size(); ++i) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "0x%02x,", stream[i]);
-        out << (i % 16 ? " " : "\n    ") << hex;
-    }
-    out << "\n};\nconst unsigned kWelcomePictureStreamSize = sizeof kWelcomePictureStream;\n";
-    std::cout << "wrote " << path << " (" << stream.size() << " bytes of stream)\n";
     return static_cast<bool>(out);
 }
 
@@ -96,8 +79,7 @@ int main(int argc, char** argv)
     cairo_surface_t* large = DrawIcon(32);
     const Bytes smallImage = IconImage(small), largeImage = IconImage(large);
 
-    const bool ok = Write(root + "/resources/welcome.bmp", bitmap) &&
-                    WriteStreamSource(root + "/resources/welcome_picture.cpp", stream) &&
+    const bool ok = Write(root + "/resources/welcome_picture.tlz", stream) &&
                     Write(root + "/resources/icon16.dib", smallImage) && Write(root + "/resources/icon32.dib", largeImage) &&
                     Write(root + "/resources/icon_group.bin",
                           IconGroup(smallImage, IDI_LAUNCHER_SMALL, largeImage, IDI_LAUNCHER_LARGE));
