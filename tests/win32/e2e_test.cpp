@@ -109,6 +109,16 @@ protected:
     std::uintmax_t logStart_ = 0;
 };
 
+// COM gives each single-threaded apartment a message-only window of this class on its thread.
+bool IsSingleThreadedApartment(DWORD thread)
+{
+    for (HWND window = FindWindowExW(HWND_MESSAGE, nullptr, L"OleMainThreadWndClass", nullptr); window;
+         window = FindWindowExW(HWND_MESSAGE, window, L"OleMainThreadWndClass", nullptr))
+        if (GetWindowThreadProcessId(window, nullptr) == thread)
+            return true;
+    return false;
+}
+
 std::string Hex(HWND window)
 {
     char text[32];
@@ -296,6 +306,8 @@ TEST_F(LauncherRun, MakesExactlyTheOneShellRequestAndTheSetupStartsAsAsked)
     LayOutLanguageFolders(medium, {L"English", L"German", L"French"});
     Start(medium, L"+exec");
     const HWND owner = window_;
+    EXPECT_TRUE(IsSingleThreadedApartment(GetWindowThreadProcessId(owner, nullptr)))
+        << "the shell would be called from a thread that is no single-threaded COM apartment";
     PressKey(VK_TAB);
     ASSERT_TRUE(WaitForFocusOn(L"German"));
     PressKey(VK_RETURN);
