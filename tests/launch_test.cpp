@@ -95,7 +95,7 @@ TEST(LaunchSequence, MakesExactlyOneRequestThenEndsWhateverTheShellAnswers)
         SCOPED_TRACE(result);
         RecordingShell shell;
         shell.result = result;
-        LaunchChoice(kLanguageChoices[1], shell, Latin1);
+        LaunchSequence(shell, Latin1).LaunchChoice(kLanguageChoices[1]);
         EXPECT_EQ(shell.calls, (Calls{"OwnerWindow", "LauncherDirectory", "ShellLaunch", "EndProgram"}));
         ASSERT_EQ(shell.requests.size(), 1u);
         EXPECT_EQ(shell.requests[0], (LaunchRequest{0xBEEF, "open", "D:\\media\\German\\setup.exe", "", "", 5}));
@@ -108,7 +108,7 @@ TEST(LaunchSequence, EachChoiceRequestsItsOwnSetupProgramFromADriveRoot)
     for (size_t i = 0; i < 3; ++i) {
         RecordingShell shell;
         shell.directory = L"E:\\";
-        LaunchChoice(*ChoiceForControl(kLanguageChoices[i].controlName), shell, Latin1);
+        LaunchSequence(shell, Latin1).LaunchChoice(*ChoiceForControl(kLanguageChoices[i].controlName));
         ASSERT_EQ(shell.requests.size(), 1u);
         EXPECT_EQ(shell.requests[0].file, expected[i]);
     }
@@ -118,15 +118,40 @@ TEST(LaunchSequence, AFailingQueryIsFatalAndMakesNoRequest)
 {
     RecordingShell noWindow;
     noWindow.owner.reset();
-    LaunchChoice(kLanguageChoices[2], noWindow, Latin1);
+    LaunchSequence(noWindow, Latin1).LaunchChoice(kLanguageChoices[2]);
     EXPECT_EQ(noWindow.calls, (Calls{"OwnerWindow", "ReportFatalError"}));
     EXPECT_FALSE(noWindow.fatalMessage.empty());
 
     RecordingShell noDirectory;
     noDirectory.directory.reset();
-    LaunchChoice(kLanguageChoices[2], noDirectory, Latin1);
+    LaunchSequence(noDirectory, Latin1).LaunchChoice(kLanguageChoices[2]);
     EXPECT_EQ(noDirectory.calls, (Calls{"OwnerWindow", "LauncherDirectory", "ReportFatalError"}));
     EXPECT_TRUE(noDirectory.requests.empty());
+}
+
+TEST(LaunchSequence, PressesAfterTheFirstAreIgnoredEvenWhileTheShellIsBusy)
+{
+    // The shell runs the window's messages while it works, so presses re-enter the sequence
+    // from inside the request.
+    RecordingShell shell;
+    LaunchSequence sequence(shell, Latin1);
+    shell.duringLaunch = [&] {
+        sequence.LaunchChoice(kLanguageChoices[2]);
+        sequence.LaunchChoice(kLanguageChoices[1]);
+    };
+    sequence.LaunchChoice(kLanguageChoices[1]);
+    sequence.LaunchChoice(kLanguageChoices[0]);  // this fake's EndProgram returns
+    EXPECT_EQ(shell.calls, (Calls{"OwnerWindow", "LauncherDirectory", "ShellLaunch", "EndProgram"}));
+    ASSERT_EQ(shell.requests.size(), 1u);
+    EXPECT_EQ(shell.requests[0].file, "D:\\media\\German\\setup.exe");
+
+    // A press after a fatal report (the box runs the window's messages too) tries nothing again.
+    RecordingShell noWindow;
+    noWindow.owner.reset();
+    LaunchSequence failed(noWindow, Latin1);
+    failed.LaunchChoice(kLanguageChoices[2]);
+    failed.LaunchChoice(kLanguageChoices[2]);
+    EXPECT_EQ(noWindow.calls, (Calls{"OwnerWindow", "ReportFatalError"}));
 }
 
 }  // namespace

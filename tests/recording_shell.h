@@ -1,10 +1,11 @@
 #pragma once
 // The launch's platform operations, faked for tests: canned answers, and every call recorded in
 // order. EndProgram and ReportFatalError return, as a fake must; a test that needs something to
-// happen while the shell is busy sets duringLaunch.
+// happen while the shell is busy sets duringLaunch, which the first request runs.
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launch/launcher_shell.h"
@@ -35,7 +36,7 @@ public:
         calls.push_back("ShellLaunch");
         requests.push_back(request);
         if (duringLaunch)
-            duringLaunch();
+            std::exchange(duringLaunch, nullptr)();
         return result;
     }
     void EndProgram() override { calls.push_back("EndProgram"); }

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "ansi_win32.h"
-#include "launch/launch_choice.h"
 #include "picture_win32.h"
 
 namespace {
@@ -60,7 +59,7 @@ RECT ToRect(const PixelRect& r) { return {r.left, r.top, r.left + r.width, r.top
 
 }  // namespace
 
-LauncherWindow::LauncherWindow(HINSTANCE instance, LauncherShell& shell) : instance_(instance), shell_(shell)
+LauncherWindow::LauncherWindow(HINSTANCE instance, LauncherShell& shell) : instance_(instance), launch_(shell, ToAnsiCodePage)
 {
     const ScreenDc screen = BorrowScreenDc();
     dpiX_ = GetDeviceCaps(screen.get(), LOGPIXELSX);
@@ -228,7 +227,7 @@ void LauncherWindow::Activate(HWND button)
     for (size_t i = 0; i < buttons_.size(); ++i) {
         if (button && buttons_[i] == button) {
             if (const LanguageChoice* choice = ChoiceForControl(Form().controls[i].name))
-                LaunchChoice(*choice, shell_, ToAnsiCodePage);
+                launch_.LaunchChoice(*choice);
             return;
         }
     }

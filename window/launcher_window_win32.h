@@ -8,7 +8,7 @@
 
 #include "form_description.h"
 #include "handles_win32.h"
-#include "launch/launcher_shell.h"
+#include "launch/launch_choice.h"
 
 class LauncherWindow {
 public:
@@ -35,7 +35,7 @@ private:
     void Activate(HWND button);
 
     HINSTANCE instance_;
-    LauncherShell& shell_;
+    LaunchSequence launch_;
     HWND window_ = nullptr;
     int dpiX_ = 96, dpiY_ = 96;
     std::array<HWND, 3> buttons_{};  // in stored order; children, destroyed with the window
