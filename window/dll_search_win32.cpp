@@ -1,8 +1,40 @@
 #include "dll_search_win32.h"
 
-#include <windows.h>
+#include <string>
 
-void RestrictDllSearchToSystem()
+namespace {
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+using SetDllDirectoryWFunction = BOOL(WINAPI*)(LPCWSTR);
+}  // namespace
+
+FARPROC Kernel32Export(const char* name)
 {
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    return kernel32 ? GetProcAddress(kernel32, name) : nullptr;
+}
+
+void RestrictDllSearchToSystem(Kernel32Lookup lookup)
+{
+    if (auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+            reinterpret_cast<void*>(lookup("SetDefaultDllDirectories"))))
+        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    else if (auto setDirectory = reinterpret_cast<SetDllDirectoryWFunction>(
+                 reinterpret_cast<void*>(lookup("SetDllDirectoryW"))))
+        setDirectory(L"");
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name, Kernel32Lookup lookup)
+{
+    // The search flags came with SetDefaultDllDirectories; where it is missing, LoadLibraryExW
+    // refuses them as an invalid parameter.
+    if (lookup("SetDefaultDllDirectories"))
+        return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    const std::wstring path = std::wstring(folder, length) + L'\\' + name;
+    // The DLL's own imports are then looked for beside it, in the system folder, before the
+    // launcher's folder.
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

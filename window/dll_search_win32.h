@@ -1,5 +1,24 @@
 #pragma once
+// The medium may be a writable stick or share: a DLL lying beside the launcher, or in the folder
+// it was started from, must never be loaded in place of the system's own.
+//
+// Windows 8 and later, and Vista or 7 with update KB2533623, can confine loads to the system
+// folder. Older ones cannot, and their kernel32 lacks the functions that do it, so these are
+// looked up at run time: imported, they would keep the launcher from starting at all there.
 
-// The medium may be a writable stick or share: a DLL lying beside the launcher must never be
-// loaded in place of the system's own. Call first thing, before anything loads a library.
-void RestrictDllSearchToSystem();
+#include <windows.h>
+
+// Finds a kernel32 export by name; null where this Windows lacks it. Tests pass another to play
+// an older Windows.
+using Kernel32Lookup = FARPROC (*)(const char* name);
+FARPROC Kernel32Export(const char* name);
+
+// Confines the program's DLL search to the system folder where Windows can; elsewhere takes the
+// current folder out of it (the launcher's own folder stays in: older Windows cannot drop it).
+// Call first thing, before anything loads a library.
+void RestrictDllSearchToSystem(Kernel32Lookup lookup = Kernel32Export);
+
+// The system's DLL of that name, never a namesake from elsewhere: searched for in the system
+// folder alone where Windows can, loaded by its full path in the system folder where not. Null
+// when it cannot be loaded.
+HMODULE LoadSystemLibrary(const wchar_t* name, Kernel32Lookup lookup = Kernel32Export);

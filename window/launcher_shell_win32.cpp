@@ -5,24 +5,17 @@
 #include "launch/launcher_directory.h"
 #include "module_path_win32.h"
 
-namespace {
-
-using ShellExecuteAFunction = decltype(&ShellExecuteA);
-
-// shell32 is bound by name at the first launch, never imported: the program starts without
-// it, and it is looked for in the system folder only, never beside the launcher.
-ShellExecuteAFunction BoundShellExecuteA()
+// shell32 is bound by name at the first launch, never imported: the program starts without it,
+// and it is taken from the system folder only, never from beside the launcher.
+Win32LauncherShell::ShellExecuteAFunction Win32LauncherShell::BoundShellExecuteA()
 {
-    static ShellExecuteAFunction bound = nullptr;
-    if (!bound) {
-        if (HMODULE shell32 = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
-            bound = reinterpret_cast<ShellExecuteAFunction>(
+    if (!shellExecute_) {
+        if (HMODULE shell32 = LoadSystemLibrary(L"shell32.dll", lookup_))
+            shellExecute_ = reinterpret_cast<ShellExecuteAFunction>(
                 reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteA")));
     }
-    return bound;
+    return shellExecute_;
 }
-
-}  // namespace
 
 std::optional<WindowHandle> Win32LauncherShell::OwnerWindow()
 {

@@ -75,14 +75,14 @@ struct LaunchOutcome {
 };
 
 LaunchOutcome LaunchFrom(const fs::path& medium, const wchar_t* exeName, const wchar_t* control, const fs::path& elsewhere,
-                         bool expectStart)
+                         bool expectStart, const wchar_t* mode = L"--launch")
 {
     const fs::path result = elsewhere / L"shell-result.txt";
     const fs::path record = elsewhere / L"record.txt";
     fs::remove(result);
     fs::remove(record);
     SetEnvironmentVariableW(L"STANDIN_RECORD", record.c_str());
-    const long exitCode = RunProbeCopy(medium / exeName, std::wstring(L"--launch ") + control + L" \"" + result.wstring() + L"\"", elsewhere);
+    const long exitCode = RunProbeCopy(medium / exeName, std::wstring(mode) + L" " + control + L" \"" + result.wstring() + L"\"", elsewhere);
     if (expectStart)
         WaitFor([&] { return ReadText(record).find("end\n") != std::string::npos; });
     return {exitCode, ReadText(result), ReadText(record)};
@@ -173,10 +173,20 @@ TEST(ShellBinding, AShell32BesideTheLauncherIsNeverLoaded)
     ASSERT_NE(ReadText(mark), "") << "the planted DLL was not loadable, so this test proves nothing";
     fs::remove(mark);
 
-    const LaunchOutcome outcome = LaunchFrom(medium, L"planted.exe", L"Command3", scratch, true);
+    // Then each defence on its own, so that neither hides the other's absence: the program-wide
+    // restriction before a careless load, and the shell binding without the restriction, as on a
+    // Windows with the search flags and as on one without them.
+    EXPECT_EQ(RunProbeCopy(medium / L"planted.exe", L"--restrict-then-load-shell32-plainly", scratch), 0);
+    EXPECT_EQ(ReadText(mark), "") << "the restricted search loaded the planted shell32.dll";
+    fs::remove(mark);
+    for (const wchar_t* mode : {L"--launch", L"--launch-on-old-windows"}) {
+        SCOPED_TRACE(Utf8(mode));
+        const LaunchOutcome outcome = LaunchFrom(medium, L"planted.exe", L"Command3", scratch, true, mode);
+        EXPECT_EQ(ReadText(mark), "") << "the shell binding loaded the planted shell32.dll";
+        EXPECT_EQ(CountStarts(outcome.record), 1) << "the system's shell did not start the setup program";
+        fs::remove(mark);
+    }
     ClearDllOverrides(L"planted.exe");
-    EXPECT_EQ(ReadText(mark), "") << "the planted shell32.dll was loaded";
-    EXPECT_EQ(CountStarts(outcome.record), 1) << "the system's shell did not start the setup program";
 }
 
 }  // namespace
