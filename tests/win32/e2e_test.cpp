@@ -420,13 +420,54 @@ TEST_F(LauncherRun, AMissingShellIsReportedAndNothingStarts)
     PressKey(VK_RETURN);
     HWND box = nullptr;
     const bool shown = WaitFor([&] { return (box = FindProcessWindow(process_->Id(), L"#32770", L"Project1")) != nullptr; });
-    ClearDllOverrides(L"Project1.exe");
+    ClearAppDefaults(L"Project1.exe");
     ASSERT_TRUE(shown) << "no box captioned Project1";
     EXPECT_FALSE(Ended(500)) << "the launcher ended before the box was dismissed";
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(Ended());
     EXPECT_EQ(Record(), "");
 }
+
+// --- Each Windows that Wine imitates -----------------------------------------------------
+
+struct WindowsCase {
+    const char* name;
+    const wchar_t* wineVersion;
+    const char* reported;  // as the started setup program reads it
+};
+
+class OnWindows : public LauncherRun, public testing::WithParamInterface<WindowsCase> {
+protected:
+    void TearDown() override
+    {
+        for (const wchar_t* program : {L"Project1.exe", L"setup.exe"})
+            ClearAppDefaults(program);
+        LauncherRun::TearDown();
+    }
+};
+
+TEST_P(OnWindows, OpensCentredWithFrenchFocusedAndEnterStartsFrench)
+{
+    for (const wchar_t* program : {L"Project1.exe", L"setup.exe"})
+        ImitateWindows(program, GetParam().wineVersion);
+    StartFromFreshMedium();
+    RECT outer;
+    GetWindowRect(window_, &outer);
+    EXPECT_NEAR(outer.left + outer.right, kScreenWidth, 1) << "centred across";
+    EXPECT_NEAR(outer.top + outer.bottom, kScreenHeight, 1) << "centred down";
+    EXPECT_EQ(FocusCaption(), "French");
+    PressKey(VK_RETURN);
+    const std::string record = WaitForStart();
+    EXPECT_TRUE(Ended()) << "the launcher is still running";
+    EXPECT_EQ(CountStarts(record), 1) << record;
+    EXPECT_EQ(RecordField(record, "path"), Utf8((medium_ / L"French\\setup.exe").wstring()));
+    EXPECT_EQ(RecordField(record, "windows"), GetParam().reported) << "Wine did not imitate that Windows";
+}
+
+INSTANTIATE_TEST_SUITE_P(AsWineImitatesThem, OnWindows,
+                         testing::Values(WindowsCase{"WindowsXP", L"winxp", "5.1"}, WindowsCase{"Windows7", L"win7", "6.1"},
+                                         WindowsCase{"Windows10", L"win10", "10.0"}),
+                         [](const testing::TestParamInfo<WindowsCase>& info) { return info.param.name; });
 
 // --- Resizing ---------------------------------------------------------------------------
 

@@ -152,7 +152,7 @@ TEST(ShellBinding, AMissingShellIsReportedInABoxCaptionedProject1)
 
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(probe.WaitForExit(), 0);
-    ClearDllOverrides(L"noshell.exe");
+    ClearAppDefaults(L"noshell.exe");
     EXPECT_EQ(ReadText(result), "") << "the request was made";
     EXPECT_EQ(ReadText(record), "");
 }
@@ -186,7 +186,7 @@ TEST(ShellBinding, AShell32BesideTheLauncherIsNeverLoaded)
         EXPECT_EQ(CountStarts(outcome.record), 1) << "the system's shell did not start the setup program";
         fs::remove(mark);
     }
-    ClearDllOverrides(L"planted.exe");
+    ClearAppDefaults(L"planted.exe");
 }
 
 }  // namespace

@@ -33,6 +33,20 @@ std::wstring ShowState()
     return (startup.dwFlags & STARTF_USESHOWWINDOW) ? std::to_wstring(startup.wShowWindow) : L"none";
 }
 
+// The Windows version the program runs on, as the system says it (RtlGetVersion, which no
+// compatibility setting of the program bends): what Wine imitates, under Wine.
+std::wstring WindowsVersion()
+{
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto getVersion = reinterpret_cast<RtlGetVersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!getVersion || getVersion(&version) != 0)
+        return L"unknown";
+    return std::to_wstring(version.dwMajorVersion) + L"." + std::to_wstring(version.dwMinorVersion);
+}
+
 }  // namespace
 
 int wmain()
@@ -41,7 +55,8 @@ int wmain()
     if (!GetEnvironmentVariableW(L"STANDIN_RECORD", recordPath, static_cast<DWORD>(std::size(recordPath))))
         return 0;
     const std::string record = Utf8(L"path=" + ModulePath() + L"\ncwd=" + CurrentDirectory() + L"\ncommandline=" +
-                                    GetCommandLineW() + L"\nshow=" + ShowState() + L"\nend\n");
+                                    GetCommandLineW() + L"\nshow=" + ShowState() + L"\nwindows=" + WindowsVersion() +
+                                    L"\nend\n");
     HANDLE file = CreateFileW(recordPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)

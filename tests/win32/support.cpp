@@ -127,14 +127,26 @@ std::string RecordField(const std::string& record, const std::string& field)
     return record.substr(start, record.find('\n', start) - start);
 }
 
-void SetDllOverride(const std::wstring& exeName, const std::wstring& dll, const std::wstring& value)
+namespace {
+void SetAppDefault(const std::wstring& exeName, const std::wstring& subkey, const std::wstring& name, const std::wstring& value)
 {
-    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName + L"\\DllOverrides";
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), dll.c_str(), REG_SZ, value.c_str(),
+    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName + subkey;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), REG_SZ, value.c_str(),
                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
+}  // namespace
 
-void ClearDllOverrides(const std::wstring& exeName)
+void SetDllOverride(const std::wstring& exeName, const std::wstring& dll, const std::wstring& value)
+{
+    SetAppDefault(exeName, L"\\DllOverrides", dll, value);
+}
+
+void ImitateWindows(const std::wstring& exeName, const std::wstring& version)
+{
+    SetAppDefault(exeName, L"", L"Version", version);
+}
+
+void ClearAppDefaults(const std::wstring& exeName)
 {
     const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName;
     RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());

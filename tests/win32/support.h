@@ -45,9 +45,12 @@ int CountStarts(const std::string& record);
 // One field ("path", "cwd", "commandline", "show") of the first start in a record.
 std::string RecordField(const std::string& record, const std::string& field);
 
-// Per-program DLL choices, as Wine reads them for a program of that file name.
+// Per-program settings, as Wine reads them for a program of that file name: which DLL it takes
+// (native, builtin, or none), and which Windows version Wine imitates for it ("winxp", "win7",
+// "win10"). ClearAppDefaults drops both.
 void SetDllOverride(const std::wstring& exeName, const std::wstring& dll, const std::wstring& value);
-void ClearDllOverrides(const std::wstring& exeName);
+void ImitateWindows(const std::wstring& exeName, const std::wstring& version);
+void ClearAppDefaults(const std::wstring& exeName);
 
 // The room left in this process's table of GDI handles: the table is filled with brushes until it
 // refuses one, then emptied again. Two readings differ by the GDI objects made or freed between
