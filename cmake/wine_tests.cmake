@@ -31,11 +31,12 @@ add_executable(setup_standin tests/win32/setup_standin.cpp)
 target_link_libraries(setup_standin PRIVATE desktop)
 # A windows program, as a setup program is: a console one would bring a console along.
 target_link_options(setup_standin PRIVATE -static -municode -mwindows)
-add_library(planted_shell32 SHARED tests/win32/planted_shell32.cpp)
-# Kept out of bin/, where it would lie beside every program of the build.
-set_target_properties(planted_shell32 PROPERTIES PREFIX "" OUTPUT_NAME shell32
-  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
-target_link_options(planted_shell32 PRIVATE -static)
+add_library(shell32_standin SHARED tests/win32/shell32_standin.cpp)
+# Kept out of bin/, where it would lie beside every program of the build; its export goes by
+# the shell's own undecorated name.
+set_target_properties(shell32_standin PROPERTIES PREFIX "" OUTPUT_NAME shell32
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/standin)
+target_link_options(shell32_standin PRIVATE -static -Wl,--kill-at)
 
 add_executable(win32_tests
   tests/win32/main.cpp
@@ -48,7 +49,7 @@ add_executable(win32_tests
 target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win32_tests PRIVATE launcher_window desktop gtest version)
 target_link_options(win32_tests PRIVATE -static -municode)
-add_dependencies(win32_tests setup_standin planted_shell32 Project1)
+add_dependencies(win32_tests setup_standin shell32_standin Project1)
 add_wine_gtests(win32_tests)
 
 add_test(NAME build.executable_form COMMAND ${CMAKE_SOURCE_DIR}/tests/build/executable_form.sh $<TARGET_FILE:Project1>)
@@ -60,7 +61,7 @@ add_executable(launcher_e2e_tests tests/win32/main.cpp tests/win32/probe.cpp tes
 target_include_directories(launcher_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(launcher_e2e_tests PRIVATE launch_win32 desktop gtest)
 target_link_options(launcher_e2e_tests PRIVATE -static -municode)
-add_dependencies(launcher_e2e_tests setup_standin Project1)
+add_dependencies(launcher_e2e_tests setup_standin shell32_standin Project1)
 gtest_add_tests(TARGET launcher_e2e_tests TEST_PREFIX e2e. WORKING_DIRECTORY ${TEST_SCRATCH_DIR} TEST_LIST e2e_tests)
 wine_test_properties(${e2e_tests})
 set_property(TEST ${e2e_tests} APPEND PROPERTY ENVIRONMENT

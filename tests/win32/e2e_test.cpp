@@ -352,6 +352,44 @@ TEST_F(LauncherRun, FromADriveRootThePathCarriesTwoBackslashesAndStillStarts)
     EXPECT_NE(RecordField(record, "path").find("French\\setup.exe"), std::string::npos) << record;
 }
 
+TEST_F(LauncherRun, PressesWhileTheShellIsStillWorkingMakeNoSecondRequest)
+{
+    // A stand-in shell holds the first request and runs the window's messages meanwhile, as the
+    // real one does while it waits on COM or on a box the window owns.
+    const fs::path requests = scratch_ / L"shell-requests.txt";
+    SetEnvironmentVariableW(L"SHELL_STANDIN_RECORD", requests.c_str());
+    SetEnvironmentVariableW(L"SHELL_STANDIN_RELEASE", L"LauncherTestShellRelease");
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"LauncherTestShellRelease");
+    // Wine would load its own shell32 even when asked for this file by its full path.
+    SetDllOverride(L"Project1.exe", L"shell32", L"native,builtin");
+    StartFromFreshMedium();
+    SetEnvironmentVariableW(L"SHELL_STANDIN_RECORD", nullptr);
+    const bool loaded = LoadIntoProcess(*process_, BinDirectory().parent_path() / L"standin\\shell32.dll");
+    ClearAppDefaults(L"Project1.exe");
+    ASSERT_TRUE(loaded) << "the stand-in shell could not be put into the launcher";
+
+    ASSERT_TRUE(ClickOn(Button(L"German")));
+    ASSERT_TRUE(WaitFor([&] { return ReadText(requests) != ""; })) << "the stand-in shell got no request";
+    // While it is held: a click on French, then a BM_CLICK posted to English. Each has been
+    // handled once its button holds the focus and is no longer pushed.
+    const auto handled = [&](const wchar_t* caption) {
+        return WaitFor([&] {
+            DWORD_PTR state = BST_PUSHED;
+            HWND button = Button(caption);
+            SendMessageTimeoutW(button, BM_GETSTATE, 0, 0, SMTO_ABORTIFHUNG, 1000, &state);
+            return Focus() == button && !(state & BST_PUSHED);
+        }, 20000);
+    };
+    ASSERT_TRUE(ClickOn(Button(L"French")));
+    EXPECT_TRUE(handled(L"French")) << "the click on French was not handled";
+    PostMessageW(Button(L"English"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(handled(L"English")) << "the posted BM_CLICK was not handled";
+    SetEvent(release);
+    EXPECT_TRUE(Ended()) << "the launcher did not end once the shell returned";
+    CloseHandle(release);
+    EXPECT_EQ(ReadText(requests), Utf8((medium_ / L"German\\setup.exe").wstring()) + "\n") << "one request, the first";
+}
+
 // --- Ends -------------------------------------------------------------------------------
 
 TEST_F(LauncherRun, AltF4EndsWithoutARequest)

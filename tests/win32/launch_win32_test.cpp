@@ -162,7 +162,7 @@ TEST(ShellBinding, AShell32BesideTheLauncherIsNeverLoaded)
     const fs::path scratch = FreshScratch("planted");
     const fs::path medium = scratch / L"medium";
     LayOutLanguageFolders(medium, {L"French"});
-    fs::copy_file(BinDirectory().parent_path() / L"planted\\shell32.dll", medium / L"shell32.dll");
+    fs::copy_file(BinDirectory().parent_path() / L"standin\\shell32.dll", medium / L"shell32.dll");
     const fs::path mark = scratch / L"planted-mark.txt";
     SetEnvironmentVariableW(L"PLANTED_DLL_MARK", mark.c_str());
     // Wine would otherwise prefer its own shell32 whatever lies beside the program.

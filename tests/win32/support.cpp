@@ -101,6 +101,28 @@ long Process::WaitForExit(DWORD timeoutMs)
     return static_cast<long>(code);
 }
 
+bool LoadIntoProcess(const Process& process, const fs::path& dll)
+{
+    const std::wstring path = dll.wstring();
+    const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
+    void* remotePath = VirtualAllocEx(process.Handle(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remotePath || !WriteProcessMemory(process.Handle(), remotePath, path.c_str(), bytes, nullptr))
+        return false;
+    // kernel32 lies at the same address in every process of a session, so its LoadLibraryW is
+    // where this process has it.
+    const auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+    HANDLE thread = CreateRemoteThread(process.Handle(), nullptr, 0, loadLibrary, remotePath, 0, nullptr);
+    DWORD module = 0;
+    if (thread) {
+        WaitForSingleObject(thread, 30000);
+        GetExitCodeThread(thread, &module);
+        CloseHandle(thread);
+    }
+    VirtualFreeEx(process.Handle(), remotePath, 0, MEM_RELEASE);
+    return module != 0;
+}
+
 std::string ReadText(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);

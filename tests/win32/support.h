@@ -31,6 +31,7 @@ public:
     Process& operator=(const Process&) = delete;
 
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
     bool Started() const { return info_.hProcess != nullptr; }
     // The exit code, or -1 when it has not ended within the timeout.
     long WaitForExit(DWORD timeoutMs = 60000);
@@ -38,6 +39,11 @@ public:
 private:
     PROCESS_INFORMATION info_{};
 };
+
+// Has the running process load the DLL, through a thread of its own that calls LoadLibraryW:
+// a stand-in put in place before the program looks for a DLL of that name. False when it was
+// not loaded.
+bool LoadIntoProcess(const Process& process, const fs::path& dll);
 
 std::string ReadText(const fs::path& file);  // "" when missing
 // How many starts a stand-in record holds.
