@@ -1,7 +1,9 @@
-// The start-up baseline: a bare Win32 window of the launcher's client size with nothing in it,
-// centred the same way. Its class brush paints the client white, which the driver waits for.
+// The lowest rungs of the start-up ladder: a bare Win32 window of the launcher's client size with
+// nothing in it, centred the same way; built with BASELINE_COM, the same in a single-threaded COM
+// apartment. The class brush paints the client white, which the driver waits for.
 
 #include <windows.h>
+#include <objbase.h>
 
 #include "window/form_description.h"
 
@@ -18,6 +20,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+#ifdef BASELINE_COM
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+#endif
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = WindowProc;

@@ -3,11 +3,15 @@
 
 find_package(GTest REQUIRED)
 
+# The picture's encoder: the artwork tool makes the carried stream with it, the tests check it.
+add_library(picture_encoder STATIC tools/artwork/picture_encoder.cpp)
+target_link_libraries(picture_encoder PUBLIC picture_codec)
+
 add_executable(native_tests
   tests/launch_test.cpp
   tests/layout_test.cpp
   tests/picture_test.cpp)
-target_link_libraries(native_tests PRIVATE layout picture_codec welcome_picture GTest::gtest_main)
+target_link_libraries(native_tests PRIVATE layout picture_codec picture_encoder welcome_picture GTest::gtest_main)
 # The artwork generator; only 'make assets' runs it, and only it needs Cairo.
 find_package(PkgConfig)
 if(PKG_CONFIG_FOUND)
@@ -15,7 +19,7 @@ if(PKG_CONFIG_FOUND)
 endif()
 if(CAIRO_FOUND)
   add_executable(artwork tools/artwork/main.cpp tools/artwork/drawing.cpp tools/artwork/bitmap_formats.cpp)
-  target_link_libraries(artwork PRIVATE picture_codec PkgConfig::CAIRO m)
+  target_link_libraries(artwork PRIVATE picture_encoder PkgConfig::CAIRO m)
 endif()
 
 include(GoogleTest)

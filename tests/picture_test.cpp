@@ -1,10 +1,11 @@
-// The welcome picture: the form and fixed colours of the bitmap file that the executable's stream
-// decodes to, and the codec that carries it, including streams that are cut short or damaged.
+// The welcome picture: its size, form and fixed colours as the executable's stream decodes them,
+// and the codec that carries it, including streams that are cut short or damaged.
 
 #include <gtest/gtest.h>
 
 #include "resources/picture_codec.h"
 #include "resources/welcome_picture.h"
+#include "tools/artwork/picture_encoder.h"
 
 namespace {
 
@@ -12,15 +13,22 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes CarriedStream() { return Bytes(kWelcomePictureStream, kWelcomePictureStream + kWelcomePictureStreamSize); }
 
+// The stream decoded into pixels of the size it states; nothing when it is refused.
+std::optional<Bytes> Decoded(std::span<const std::uint8_t> stream)
+{
+    const std::optional<PictureSize> size = PictureSizeOf(stream);
+    Bytes pixels(size ? size->Bytes() : 0);
+    if (!size || !DecodePicture(stream, pixels))
+        return std::nullopt;
+    return pixels;
+}
+
 // The picture the executable carries, decoded; empty when the stream is refused.
 const Bytes& CarriedPicture()
 {
-    static const Bytes picture = DecodePicture(CarriedStream()).value_or(Bytes{});
+    static const Bytes picture = Decoded(CarriedStream()).value_or(Bytes{});
     return picture;
 }
-
-std::uint32_t U32(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t{b[at + 3]} << 24; }
-std::uint16_t U16(const Bytes& b, size_t at) { return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8); }
 
 struct Rgb {
     int r, g, b;
@@ -28,38 +36,35 @@ struct Rgb {
 };
 std::ostream& operator<<(std::ostream& os, const Rgb& c) { return os << "(" << c.r << "," << c.g << "," << c.b << ")"; }
 
-// Pixel at (x, y) counted from the picture's top-left corner; rows are stored bottom-up.
-Rgb PixelAt(const Bytes& bmp, int x, int y)
+// Pixel at (x, y) from the picture's top-left corner: blue, green, red, 0; rows from the top.
+Rgb PixelAt(const Bytes& pixels, int x, int y)
 {
-    const size_t at = 54 + size_t(449 - y) * 2060 + size_t(x) * 3;
-    return {bmp[at + 2], bmp[at + 1], bmp[at]};
+    const size_t at = (size_t(y) * 686 + size_t(x)) * 4;
+    return {pixels[at + 2], pixels[at + 1], pixels[at]};
 }
 
-TEST(WelcomePicture, IsA24BitBottomUpBitmapOf686By450)
+// The Adler-32 of a stream's payload written into its header again, so that damage on purpose
+// reaches the decoder's other checks.
+void Reseal(Bytes& stream)
 {
-    const Bytes& bmp = CarriedPicture();
-    ASSERT_EQ(bmp.size(), 927054u);
-    EXPECT_EQ(bmp[0], 'B');
-    EXPECT_EQ(bmp[1], 'M');
-    EXPECT_EQ(U32(bmp, 2), 927054u);
-    EXPECT_EQ(U32(bmp, 10), 54u);  // pixel data
-    EXPECT_EQ(U32(bmp, 14), 40u);  // information header
-    EXPECT_EQ(U32(bmp, 18), 686u);
-    EXPECT_EQ(U32(bmp, 22), 450u);  // positive: bottom-up
-    EXPECT_EQ(U16(bmp, 26), 1);
-    EXPECT_EQ(U16(bmp, 28), 24);
-    EXPECT_EQ(U32(bmp, 30), 0u);  // no compression
-    EXPECT_EQ(U32(bmp, 38), 2834u);
-    EXPECT_EQ(U32(bmp, 42), 2834u);
-    EXPECT_EQ(U32(bmp, 46), 0u);  // no palette
-    for (int row = 0; row < 450; ++row)  // the two padding bytes after 2058 bytes of colour
-        ASSERT_EQ(bmp[54 + row * 2060 + 2058] | bmp[54 + row * 2060 + 2059], 0) << row;
+    const std::uint32_t sum = picture_stream::Adler32(std::span(stream).subspan(picture_stream::kHeaderSize));
+    for (int i = 0; i < 4; ++i)
+        stream[8 + i] = static_cast<std::uint8_t>(sum >> (8 * i));
+}
+
+TEST(WelcomePicture, Is686By450PixelsInTheWindowsOwnForm)
+{
+    EXPECT_EQ(PictureSizeOf(CarriedStream()), (PictureSize{686, 450}));
+    const Bytes& pixels = CarriedPicture();
+    ASSERT_EQ(pixels.size(), 686u * 450u * 4u) << "the carried stream is refused or decodes to another size";
+    for (size_t at = 3; at < pixels.size(); at += 4)  // blue, green, red and an unused 0
+        ASSERT_EQ(pixels[at], 0) << "pixel " << at / 4;
 }
 
 TEST(WelcomePicture, HoldsItsFixedColoursWhereThePromptAndButtonsStand)
 {
     const Bytes& bmp = CarriedPicture();
-    ASSERT_EQ(bmp.size(), 927054u);
+    ASSERT_EQ(bmp.size(), 686u * 450u * 4u);
     const Rgb field{61, 102, 171};
     // The whole flat field, from x = 170 and y = 60, is one colour.
     for (int y = 60; y < 450; ++y)
@@ -102,83 +107,84 @@ TEST(WelcomePicture, HoldsItsFixedColoursWhereThePromptAndButtonsStand)
 
 TEST(PictureCodec, TheCarriedPictureEncodedAgainDecodesToItself)
 {
-    ASSERT_EQ(CarriedPicture().size(), 927054u) << "the carried stream is refused or decodes to another size";
-    EXPECT_TRUE(DecodePicture(EncodePicture(CarriedPicture())) == CarriedPicture());
+    ASSERT_FALSE(CarriedPicture().empty()) << "the carried stream is refused";
+    EXPECT_TRUE(Decoded(EncodePicture({686, 450}, CarriedPicture())) == CarriedPicture());
     EXPECT_LT(kWelcomePictureStreamSize, 64u * 1024u) << "the picture no longer fits the executable's budget";
 }
 
 TEST(PictureCodec, RoundTripsAwkwardInputs)
 {
-    const Bytes cases[] = {
-        {},
-        {7},
-        {1, 2, 3},
-        Bytes(100000, 0xAB),            // one long run: a match that overlaps itself
-        Bytes{1, 2, 3, 4, 5, 6, 7, 8},  // nothing to match
+    const auto pixels = [](int count, auto byteAt) {
+        Bytes out(size_t(count) * 4);
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = static_cast<std::uint8_t>(byteAt(i));
+        return out;
     };
-    for (const Bytes& input : cases)
-        EXPECT_EQ(DecodePicture(EncodePicture(input)), input) << input.size();
-    Bytes far;  // a match reaching back the longest distance the format has
-    for (int i = 0; i < 65535; ++i)
-        far.push_back(static_cast<std::uint8_t>((i * 2654435761u) >> 24));
-    far.insert(far.end(), far.begin(), far.begin() + 5000);
-    EXPECT_EQ(DecodePicture(EncodePicture(far)), far);
-    Bytes mixed;
-    for (int i = 0; i < 200000; ++i)  // long literal runs between far matches
-        mixed.push_back(static_cast<std::uint8_t>((i * 7919) % 251 ^ (i / 70000)));
-    EXPECT_EQ(DecodePicture(EncodePicture(mixed)), mixed);
-}
-
-TEST(PictureCodec, StreamsTheSameBytesInOrderInChunks)
-{
-    Bytes streamed;
-    size_t chunks = 0;
-    ASSERT_TRUE(DecodePictureStreaming(CarriedStream(), [&](std::span<const std::uint8_t> bytes) {
-        streamed.insert(streamed.end(), bytes.begin(), bytes.end());
-        ++chunks;
-    }));
-    EXPECT_TRUE(streamed == CarriedPicture());
-    EXPECT_GT(chunks, 100u) << "the picture was handed over whole, not as it came";
+    const struct {
+        PictureSize size;
+        Bytes pixels;
+    } cases[] = {
+        {{1, 1}, {7, 8, 9, 0}},
+        {{3, 1}, pixels(3, [](size_t i) { return i * 37; })},                 // nothing to match
+        {{250, 100}, pixels(25000, [](size_t i) { return i % 4 ? 0xAB : 0; })},  // one long run that overlaps itself
+        {{100, 200}, pixels(20000, [](size_t i) { return (i * 7919) % 251 ^ (i / 70000); })},  // literals between far matches
+        {{4096, 1}, pixels(4096, [](size_t i) { return (i * 2654435761u) >> 24; })},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Decoded(EncodePicture(c.size, c.pixels)), c.pixels) << c.size.width << " x " << c.size.height;
+    // A match reaching back the longest distance the format has.
+    Bytes far = pixels(16384, [](size_t i) { return (i * 2654435761u) >> 24; });
+    std::copy(far.begin(), far.begin() + 5000, far.end() - 5000 - 4);
+    EXPECT_EQ(Decoded(EncodePicture({128, 128}, far)), far);
 }
 
 TEST(PictureCodec, RefusesEveryTruncationOfTheCarriedStream)
 {
     const Bytes stream = CarriedStream();
     for (size_t length = 0; length < stream.size(); length += (length < 64 ? 1 : 97))
-        ASSERT_FALSE(DecodePicture(std::span(stream.data(), length)).has_value()) << "cut at " << length;
-    ASSERT_FALSE(DecodePicture(std::span(stream.data(), stream.size() - 1)).has_value());
+        ASSERT_FALSE(Decoded(std::span(stream.data(), length)).has_value()) << "cut at " << length;
+    ASSERT_FALSE(Decoded(std::span(stream.data(), stream.size() - 1)).has_value());
     Bytes longer = stream;
     longer.push_back(0);
-    EXPECT_FALSE(DecodePicture(longer).has_value()) << "trailing bytes are accepted";
+    EXPECT_FALSE(Decoded(longer).has_value()) << "trailing bytes are accepted";
+    Bytes resealed = longer;
+    Reseal(resealed);
+    EXPECT_FALSE(Decoded(resealed).has_value()) << "trailing bytes under a good checksum are accepted";
 }
 
 TEST(PictureCodec, RefusesDamagedStreams)
 {
-    // Damage is refused, or is harmless: a match distance that lands on the same bytes (a row
-    // of the flat field a row further back) still gives the very picture. Never a wrong one.
+    // Any change of a stream is refused, never decoded into another picture.
     const Bytes stream = CarriedStream();
-    int refused = 0;
-    for (size_t at = 0; at < stream.size(); at += 41) {
+    for (size_t at = 0; at < stream.size(); at += 41)
         for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
             Bytes damaged = stream;
             damaged[at] ^= flip;
-            const auto decoded = DecodePicture(damaged);
-            refused += !decoded.has_value();
-            if (decoded) {
-                ASSERT_TRUE(*decoded == CarriedPicture()) << "a damaged stream gave another picture, at " << at;
-            }
+            ASSERT_FALSE(Decoded(damaged).has_value()) << "a damaged stream was taken, at " << at;
         }
-    }
-    EXPECT_GT(refused, 0);
 
-    // A distance reaching before the start, and a size beyond any picture.
-    Bytes reachBack = EncodePicture(Bytes(64, 5));
-    reachBack[12 + 1 + 1] = 0xFF;  // token, one literal, then the distance's low byte
-    reachBack[12 + 1 + 2] = 0xFF;
-    EXPECT_FALSE(DecodePicture(reachBack).has_value());
-    Bytes huge = stream;
-    huge[7] = 0x7F;
-    EXPECT_FALSE(DecodePicture(huge).has_value());
+    // Damage under a good checksum meets the decoder's own checks: a distance reaching before the
+    // start, a match and literals running past the picture's end, and sizes beyond any picture.
+    const Bytes small = EncodePicture({2, 2}, Bytes(16, 5));  // some literals, then one short match
+    const size_t token = picture_stream::kHeaderSize, literals = small[token] >> 4;
+    ASSERT_LT(literals, 15u);
+    ASSERT_LT(small[token] & 0x0F, 14);
+    Bytes reachBack = small;
+    reachBack[token + 1 + literals] = 0xFF;  // the distance, after the token and the literals
+    reachBack[token + 2 + literals] = 0xFF;
+    Reseal(reachBack);
+    EXPECT_FALSE(Decoded(reachBack).has_value()) << "a distance before the start";
+    Bytes pastTheEnd = small;
+    ++pastTheEnd[token];  // the match one byte longer than the picture leaves room for
+    Reseal(pastTheEnd);
+    EXPECT_FALSE(Decoded(pastTheEnd).has_value()) << "a match past the end";
+    for (int byte : {4, 5, 6, 7}) {
+        Bytes huge = stream;
+        huge[byte] = 0xFF;
+        EXPECT_FALSE(Decoded(huge).has_value()) << "a size beyond any picture, byte " << byte;
+    }
+    Bytes pixels(686u * 450u * 4u);
+    EXPECT_FALSE(DecodePicture(stream, std::span(pixels).first(pixels.size() - 4))) << "pixels of another size";
 }
 
 }  // namespace

@@ -1,6 +1,27 @@
 #pragma once
 #include "handles_win32.h"
 
-// The welcome picture, decoded once from the program's data into a 32-bit device-independent
-// bitmap. Empty when the carried stream is damaged.
+// The welcome picture, decoded once from the program's data straight into a 32-bit
+// device-independent bitmap, the screen's own format, so a paint copies it without converting.
+// Empty when the carried stream is damaged.
 UniqueBitmap LoadWelcomePicture();
+
+// The form of that bitmap: 32 bits a pixel (blue, green, red, 0), rows from the top.
+inline BITMAPINFO PictureFormat(int width, int height)
+{
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = -height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    return format;
+}
+
+// A bitmap of that form, with `pixels` pointing at its width x height x 4 bytes to fill.
+inline UniqueBitmap CreatePictureBitmap(int width, int height, void** pixels)
+{
+    const BITMAPINFO format = PictureFormat(width, height);
+    return UniqueBitmap(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, pixels, nullptr, 0));
+}

@@ -16,8 +16,8 @@ cairo_surface_t* DrawWelcomePicture();
 // Three green arrows chasing each other around a triangle, ARGB32, drawn for this size.
 cairo_surface_t* DrawIcon(int size);
 
-// A Windows bitmap file: 24 bits, bottom-up, rows padded to 4 bytes, 2834 pixels per metre.
-Bytes BitmapFile(cairo_surface_t* picture);
+// The picture as the window keeps it: blue, green, red and 0 for each pixel, rows from the top.
+Bytes WindowPixels(cairo_surface_t* picture);
 // An icon image: 40-byte header, 256-colour palette, 8-bit colour rows, 1-bit mask rows.
 Bytes IconImage(cairo_surface_t* icon);
 // The icon group directory for the two images, 16 x 16 first.

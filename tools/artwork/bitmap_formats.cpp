@@ -56,25 +56,18 @@ int Distance(const Rgb& a, const Rgb& b)
 
 }  // namespace
 
-Bytes BitmapFile(cairo_surface_t* picture)
+Bytes WindowPixels(cairo_surface_t* picture)
 {
     cairo_surface_flush(picture);
     const int width = cairo_image_surface_get_width(picture);
     const int height = cairo_image_surface_get_height(picture);
-    const int rowBytes = (width * 3 + 3) & ~3;
-    Bytes out{'B', 'M'};
-    Put32(out, 54 + rowBytes * height);
-    Put32(out, 0);
-    Put32(out, 54);
-    PutInfoHeader(out, width, height, 24, rowBytes * height, 2834);
-    for (int y = height - 1; y >= 0; --y) {
+    Bytes out;
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             std::uint8_t alpha;
             const Rgb c = PixelAt(picture, x, y, alpha);
-            out.insert(out.end(), {c.b, c.g, c.r});
+            out.insert(out.end(), {c.b, c.g, c.r, 0});
         }
-        out.resize(out.size() + rowBytes - width * 3, 0);
-    }
     return out;
 }
 

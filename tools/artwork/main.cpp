@@ -1,6 +1,5 @@
 // Writes the launcher's artwork into the source tree:
-//   resources/welcome_picture.tlz    the welcome picture, a Windows bitmap file compressed as
-//                                    the executable carries it
+//   resources/welcome_picture.tlz    the welcome picture, compressed as the executable carries it
 //   resources/icon16.dib, icon32.dib the two icon images; resources/icon_group.bin their group
 //   docs/welcome.png, docs/icon.png  previews to look at
 // Usage: artwork SOURCE_DIR
@@ -10,7 +9,7 @@
 #include <string>
 
 #include "artwork.h"
-#include "resources/picture_codec.h"
+#include "picture_encoder.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -69,9 +68,11 @@ int main(int argc, char** argv)
     const std::string root = argv[1];
 
     cairo_surface_t* picture = DrawWelcomePicture();
-    const Bytes bitmap = BitmapFile(picture);
-    const Bytes stream = EncodePicture(bitmap);
-    if (DecodePicture(stream) != bitmap) {
+    const Bytes pixels = WindowPixels(picture);
+    const PictureSize size{kWelcomePictureWidth, kWelcomePictureHeight};
+    const Bytes stream = EncodePicture(size, pixels);
+    Bytes decoded(size.Bytes());
+    if (!DecodePicture(stream, decoded) || decoded != pixels) {
         std::cerr << "artwork: the compressed picture does not decode to the picture\n";
         return 1;
     }
