@@ -27,7 +27,8 @@ demo: windows
 medium: windows
 	tools/make-medium
 
-# The launcher against baselines in the same run; BENCH_RUNS=N for more runs (at least 15).
+# The launcher against a ladder of baselines in the same run; BENCH_RUNS=N rounds (default 101),
+# BENCH_ALSO="NAME=PROGRAM ..." other builds to hold against it. Results also in build/bench/results.md.
 bench: windows
 	bench/run
 

@@ -60,12 +60,21 @@ target_link_options(window_tool PRIVATE -static -municode)
 
 include(cmake/wine_tests.cmake)
 
-# Benchmarks (make bench): the launcher against baselines in the same run.
-add_executable(baseline_window WIN32 bench/baseline_window.cpp)
-target_link_libraries(baseline_window PRIVATE layout)
-target_link_options(baseline_window PRIVATE -static -municode -s)
+# Benchmarks (make bench): the launcher against a ladder of baselines in the same run.
+foreach(rung bare com)
+  add_executable(baseline_${rung} WIN32 bench/baseline_window.cpp)
+  target_link_libraries(baseline_${rung} PRIVATE layout ole32)
+  target_link_options(baseline_${rung} PRIVATE -static -municode -s)
+endforeach()
+target_compile_definitions(baseline_com PRIVATE BASELINE_COM)
+# The launcher's own sources, but for the picture, which ready_picture.cpp supplies ready: the
+# linker then takes no LoadWelcomePicture, and so no decoder, from launcher_window.
+add_executable(baseline_required WIN32 window/main_win32.cpp window/no_exceptions_win32.cpp bench/ready_picture.cpp
+  resources/launcher.rc)
+target_compile_options(baseline_required PRIVATE -Os -fno-exceptions)
+target_link_libraries(baseline_required PRIVATE launcher_window ole32)
+target_link_options(baseline_required PRIVATE ${LAUNCHER_LINK_OPTIONS})
 add_executable(bench_driver bench/bench_driver.cpp resources/launcher.rc)
-target_include_directories(bench_driver PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(bench_driver PRIVATE launcher_window psapi ole32)
+target_link_libraries(bench_driver PRIVATE launcher_window desktop psapi ole32)
 target_link_options(bench_driver PRIVATE -static -municode)
-add_dependencies(bench_driver baseline_window Project1)
+add_dependencies(bench_driver baseline_bare baseline_com baseline_required Project1)
