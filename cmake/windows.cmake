@@ -4,10 +4,14 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 # Programs of this build run under the test run's Wine session.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine/run)
 
+# What goes into Project1.exe is built small: each function and datum in a section of its own, so
+# that the linker keeps only what is used, and no exceptions, unwind tables or type information,
+# none of which it uses (see window/no_exceptions_win32.cpp).
+set(LAUNCHER_COMPILE_OPTIONS
+  -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-unwind-tables -fno-asynchronous-unwind-tables -fno-rtti)
 set(LAUNCHER_LINK_OPTIONS
   -static -s -mwindows -municode
   -Wl,--dynamicbase,--nxcompat,--no-insert-timestamp,--gc-sections)
-add_compile_options(-ffunction-sections -fdata-sections)
 add_compile_definitions(UNICODE _UNICODE)
 
 # The Win32 services the launch needs that do not need a window.
@@ -24,16 +28,16 @@ add_library(launcher_window STATIC
   window/picture_win32.cpp)
 target_link_libraries(launcher_window PUBLIC launch_win32 layout picture_codec welcome_picture)
 
-# Everything in Project1.exe is built small and without exceptions (see no_exceptions_win32.cpp).
-foreach(part launch layout picture_codec welcome_picture launch_win32 launcher_window)
-  target_compile_options(${part} PRIVATE -Os -fno-exceptions)
-endforeach()
-
 enable_language(RC)
 add_executable(Project1 WIN32 window/main_win32.cpp window/no_exceptions_win32.cpp resources/launcher.rc)
-target_compile_options(Project1 PRIVATE -Os -fno-exceptions)
 target_link_libraries(Project1 PRIVATE launcher_window ole32)
 target_link_options(Project1 PRIVATE ${LAUNCHER_LINK_OPTIONS})
+
+# Every part of Project1.exe, the libraries first among them.
+set(LAUNCHER_PARTS launch layout picture_codec welcome_picture launch_win32 launcher_window Project1)
+foreach(part ${LAUNCHER_PARTS})
+  target_compile_options(${part} PRIVATE ${LAUNCHER_COMPILE_OPTIONS})
+endforeach()
 
 if(LAUNCHER_ONLY)
   return()
@@ -71,7 +75,7 @@ target_compile_definitions(baseline_com PRIVATE BASELINE_COM)
 # linker then takes no LoadWelcomePicture, and so no decoder, from launcher_window.
 add_executable(baseline_required WIN32 window/main_win32.cpp window/no_exceptions_win32.cpp bench/ready_picture.cpp
   resources/launcher.rc)
-target_compile_options(baseline_required PRIVATE -Os -fno-exceptions)
+target_compile_options(baseline_required PRIVATE ${LAUNCHER_COMPILE_OPTIONS})
 target_link_libraries(baseline_required PRIVATE launcher_window ole32)
 target_link_options(baseline_required PRIVATE ${LAUNCHER_LINK_OPTIONS})
 add_executable(bench_driver bench/bench_driver.cpp resources/launcher.rc)

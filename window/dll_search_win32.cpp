@@ -1,6 +1,7 @@
 #include "dll_search_win32.h"
 
-#include <string>
+#include <algorithm>
+#include <cwchar>
 
 namespace {
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
@@ -29,12 +30,14 @@ HMODULE LoadSystemLibrary(const wchar_t* name, Kernel32Lookup lookup)
     // refuses them as an invalid parameter.
     if (lookup("SetDefaultDllDirectories"))
         return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    wchar_t path[MAX_PATH];
+    const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
+    const size_t nameLength = wcslen(name);
+    if (folder == 0 || folder + 1 + nameLength >= MAX_PATH)
         return nullptr;
-    const std::wstring path = std::wstring(folder, length) + L'\\' + name;
+    path[folder] = L'\\';
+    std::copy_n(name, nameLength + 1, path + folder + 1);
     // The DLL's own imports are then looked for beside it, in the system folder, before the
     // launcher's folder.
-    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
