@@ -51,16 +51,15 @@ bool ReadLength(const std::uint8_t*& in, const std::uint8_t* end, std::size_t ni
     return false;
 }
 
-// Undoes the prediction: each byte becomes itself plus the byte four before it. Four bytes are
-// added at once, each on its own: the top bits are added apart so that no carry crosses a byte.
+// Undoes the prediction: each pixel becomes itself plus the pixel before it.
 void UndoPrediction(std::span<std::uint8_t> pixels)
 {
-    std::uint32_t left = 0;
+    std::uint32_t pixel = 0;
     for (std::size_t at = 0; at < pixels.size(); at += kPixelBytes) {
-        std::uint32_t delta;
-        std::memcpy(&delta, pixels.data() + at, sizeof delta);
-        left = ((delta & 0x7F7F7F7Fu) + (left & 0x7F7F7F7Fu)) ^ ((delta ^ left) & 0x80808080u);
-        std::memcpy(pixels.data() + at, &left, sizeof left);
+        std::uint32_t difference;
+        std::memcpy(&difference, pixels.data() + at, sizeof difference);
+        pixel += difference;
+        std::memcpy(pixels.data() + at, &pixel, sizeof pixel);
     }
 }
 

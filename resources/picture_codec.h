@@ -8,9 +8,10 @@
 // after the header (32-bit little-endian), then sequences of: a token (literal count in the high
 // nibble, match length - 4 in the low one; 15 means a LEB128 number follows to add), the
 // literals, a 16-bit little-endian match distance and the match. The last sequence has literals
-// only and ends exactly at width x height x 4 bytes. Each byte is stored as its difference from
-// the byte four before it (the same channel of the pixel to its left, or at a row's start of the
-// row above's last pixel), which turns the picture's gradients into runs that match.
+// only and ends exactly at width x height x 4 bytes. Each pixel is stored as its difference from
+// the pixel before it (at a row's start, the last pixel of the row above), both taken as 32-bit
+// little-endian numbers: a run of one colour becomes a run of zeros and a gradient a run of equal
+// differences, which match.
 // The encoder, which only the artwork tool and the tests need, is tools/artwork/picture_encoder.h.
 
 #include <cstddef>

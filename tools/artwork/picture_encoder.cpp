@@ -1,6 +1,7 @@
 #include "picture_encoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 using namespace picture_stream;
 
@@ -86,10 +87,16 @@ void PutSequences(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> 
 
 std::vector<std::uint8_t> EncodePicture(PictureSize size, std::span<const std::uint8_t> pixels)
 {
-    // Each byte as its difference from the byte four before it.
-    std::vector<std::uint8_t> predicted(pixels.begin(), pixels.end());
-    for (std::size_t i = predicted.size(); i-- > kPixelBytes;)
-        predicted[i] = static_cast<std::uint8_t>(pixels[i] - pixels[i - kPixelBytes]);
+    // Each pixel as its difference from the pixel before it.
+    std::vector<std::uint8_t> predicted(pixels.size());
+    std::uint32_t before = 0;
+    for (std::size_t at = 0; at + kPixelBytes <= pixels.size(); at += kPixelBytes) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, pixels.data() + at, sizeof pixel);
+        const std::uint32_t difference = pixel - before;
+        std::memcpy(predicted.data() + at, &difference, sizeof difference);
+        before = pixel;
+    }
 
     std::vector<std::uint8_t> payload;
     PutSequences(payload, predicted);
