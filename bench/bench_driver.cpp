@@ -3,10 +3,11 @@
 //               bare      a bare window of the launcher's client size
 //               com       the same in a single-threaded COM apartment
 //               required  the launcher's own code (window, icons, fonts, buttons, prompt, focus,
-//                         COM) with the picture ready instead of decoded: the floor of its work
+//                         COM) with the picture ready in memory (shared by this driver) instead
+//                         of decoded: the floor of its work
 //               launcher  Project1.exe
 //             and any other build named on the command line, compared with the launcher.
-//             Every round starts each program once, in an order rotated from round to round;
+//             Every round starts each program once, in an order shuffled from round to round;
 //             while a program starts, the driver waits for it to go idle and then looks at the
 //             screen once a millisecond, so it takes no processor from the program it measures.
 //   decode    the picture's decoding in this process, against copying its ready pixels
@@ -24,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "ready_picture.h"
 #include "statistics.h"
 #include "tools/desktop/desktop.h"
 #include "window/form_description.h"
@@ -148,7 +150,7 @@ std::vector<double> Time(int runs, int repeat, const std::function<void()>& work
     return times;
 }
 
-// The picture's pixels as the window keeps them, written for the required baseline to read.
+// The picture's pixels as the window keeps them, to share with the required baseline.
 std::vector<std::uint32_t> PicturePixels()
 {
     const UniqueBitmap picture = LoadWelcomePicture();
@@ -160,14 +162,17 @@ std::vector<std::uint32_t> PicturePixels()
     return pixels;
 }
 
-bool WriteFileBeside(const wchar_t* name, const void* data, DWORD bytes)
+// Shares the pixels under kReadyPictureName for as long as the returned handle stays open.
+HANDLE ShareReadyPicture(const std::vector<std::uint32_t>& pixels)
 {
-    HANDLE out = CreateFileW(Beside(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    const bool ok = out != INVALID_HANDLE_VALUE && WriteFile(out, data, bytes, &written, nullptr) && written == bytes;
-    if (out != INVALID_HANDLE_VALUE)
-        CloseHandle(out);
-    return ok;
+    const DWORD bytes = DWORD(pixels.size() * 4);
+    HANDLE shared = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, bytes, kReadyPictureName);
+    void* view = shared ? MapViewOfFile(shared, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
+    if (!view)
+        return nullptr;
+    std::memcpy(view, pixels.data(), bytes);
+    UnmapViewOfFile(view);
+    return shared;
 }
 
 std::string Figure(const Estimate& e, const char* format)
@@ -204,8 +209,9 @@ int wmain(int argc, wchar_t** argv)
     }
 
     const std::vector<std::uint32_t> pixels = PicturePixels();
-    if (pixels.empty() || !WriteFileBeside(L"bench-picture.bin", pixels.data(), DWORD(pixels.size() * 4))) {
-        std::fprintf(stderr, "bench: the picture could not be decoded and written for the required baseline\n");
+    HANDLE shared = pixels.empty() ? nullptr : ShareReadyPicture(pixels);
+    if (!shared) {
+        std::fprintf(stderr, "bench: the picture could not be decoded and shared for the required baseline\n");
         return 1;
     }
     for (Program& program : programs) {  // a first start of each, unmeasured, fills the file cache
@@ -213,11 +219,20 @@ int wmain(int argc, wchar_t** argv)
         program.startMs.clear();
         program.peakMiB.clear();
     }
+    // Each round in another order, shuffled the same way on every run, so that no program always
+    // follows the same one and starts while that one's window is still being cleared away.
+    std::vector<size_t> order(programs.size());
+    std::uint32_t seed = 2463534242u;
     for (int r = 0; r < rounds; ++r) {
-        for (size_t k = 0; k < programs.size(); ++k) {
-            Program& program = programs[(r + k) % programs.size()];
-            if (!StartOnce(program)) {
-                std::fprintf(stderr, "bench: %s did not come up painted\n", program.name.c_str());
+        for (size_t k = 0; k < order.size(); ++k) {
+            order[k] = k;
+            seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
+            std::swap(order[k], order[seed % (k + 1)]);
+        }
+        for (size_t k : order) {
+            Sleep(50);  // the desktop repaints where the last window was
+            if (!StartOnce(programs[k])) {
+                std::fprintf(stderr, "bench: %s did not come up painted\n", programs[k].name.c_str());
                 return 1;
             }
         }
@@ -243,6 +258,8 @@ int wmain(int argc, wchar_t** argv)
     const auto blit = Time(rounds, 100, [&] { BitBlt(target, 0, 0, kWelcomePictureWidth, kWelcomePictureHeight, source.get(), 0, 0, SRCCOPY); });
     ReleaseDC(window, target);
     DestroyWindow(window);
+
+    CloseHandle(shared);
 
     WIN32_FILE_ATTRIBUTE_DATA file{};
     GetFileAttributesExW(Beside(L"Project1.exe").c_str(), GetFileExInfoStandard, &file);
