@@ -514,11 +514,11 @@ TEST_F(LauncherRun, MaximisedTheControlsStayAndTheRestIsButtonFace)
     StartFromFreshMedium();
     const RECT french = ClientRectOf(Button(L"French"));
     PostMessageW(window_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    ASSERT_TRUE(WaitFor([&] { return IsZoomed(window_) != FALSE; }));
-    RECT client;
-    GetClientRect(window_, &client);
-    EXPECT_GT(client.right, 686);
-    EXPECT_GT(client.bottom, 450);
+    // The window is marked maximised before it grows, so the wait is for the larger client area.
+    RECT client{};
+    ASSERT_TRUE(WaitFor([&] {
+        return IsZoomed(window_) && GetClientRect(window_, &client) && client.right > 686 && client.bottom > 450;
+    })) << "maximised, the client area is " << client.right << " x " << client.bottom;
     const COLORREF buttonFace = GetSysColor(COLOR_BTNFACE);
     ASSERT_TRUE(WaitFor([&] { return ScreenPixel(window_, client.right - 1, client.bottom - 1) == buttonFace; }, 20000))
         << Rgb(ScreenPixel(window_, client.right - 1, client.bottom - 1));
