@@ -22,10 +22,13 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "ready_picture.h"
+#include "resources/picture_codec.h"
+#include "resources/welcome_picture.h"
 #include "statistics.h"
 #include "tools/desktop/desktop.h"
 #include "window/form_description.h"
@@ -150,22 +153,22 @@ std::vector<double> Time(int runs, int repeat, const std::function<void()>& work
     return times;
 }
 
-// The picture's pixels as the window keeps them, to share with the required baseline.
-std::vector<std::uint32_t> PicturePixels()
+// The picture's pixels as the window keeps them, to share with the required baseline; empty when
+// the carried stream is refused.
+std::vector<std::uint8_t> PicturePixels()
 {
-    const UniqueBitmap picture = LoadWelcomePicture();
-    std::vector<std::uint32_t> pixels(size_t(kWelcomePictureWidth) * kWelcomePictureHeight);
-    BITMAPINFO format = PictureFormat(kWelcomePictureWidth, kWelcomePictureHeight);
-    const ScreenDc screen = BorrowScreenDc();
-    if (!picture || !GetDIBits(screen.get(), picture.get(), 0, kWelcomePictureHeight, pixels.data(), &format, DIB_RGB_COLORS))
+    const std::span<const std::uint8_t> stream(kWelcomePictureStream, kWelcomePictureStreamSize);
+    const std::optional<PictureSize> size = PictureSizeOf(stream);
+    std::vector<std::uint8_t> pixels(size ? size->Bytes() : 0);
+    if (!size || !DecodePicture(stream, pixels))
         return {};
     return pixels;
 }
 
 // Shares the pixels under kReadyPictureName for as long as the returned handle stays open.
-HANDLE ShareReadyPicture(const std::vector<std::uint32_t>& pixels)
+HANDLE ShareReadyPicture(const std::vector<std::uint8_t>& pixels)
 {
-    const DWORD bytes = DWORD(pixels.size() * 4);
+    const DWORD bytes = DWORD(pixels.size());
     HANDLE shared = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, bytes, kReadyPictureName);
     void* view = shared ? MapViewOfFile(shared, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
     if (!view)
@@ -208,7 +211,7 @@ int wmain(int argc, wchar_t** argv)
         programs.push_back({Utf8(named.substr(0, equals)), named.substr(equals + 1), L"Tolvanix", Look::Launcher});
     }
 
-    const std::vector<std::uint32_t> pixels = PicturePixels();
+    const std::vector<std::uint8_t> pixels = PicturePixels();
     HANDLE shared = pixels.empty() ? nullptr : ShareReadyPicture(pixels);
     if (!shared) {
         std::fprintf(stderr, "bench: the picture could not be decoded and shared for the required baseline\n");
@@ -245,7 +248,7 @@ int wmain(int argc, wchar_t** argv)
         void* bits = nullptr;
         const UniqueBitmap bitmap = CreatePictureBitmap(kWelcomePictureWidth, kWelcomePictureHeight, &bits);
         if (bits)
-            std::memcpy(bits, pixels.data(), pixels.size() * 4);
+            std::memcpy(bits, pixels.data(), pixels.size());
     });
     Win32LauncherShell shell;  // never pressed
     HWND window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell);
