@@ -27,7 +27,8 @@ function(add_wine_gtests target)
 endfunction()
 
 # Programs the tests start.
-add_executable(setup_standin tests/win32/setup_standin.cpp)
+add_executable(setup_standin tests/win32/setup_standin.cpp tests/win32/support.cpp)
+target_include_directories(setup_standin PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(setup_standin PRIVATE desktop)
 # A windows program, as a setup program is: a console one would bring a console along.
 target_link_options(setup_standin PRIVATE -static -municode -mwindows)
@@ -59,7 +60,7 @@ set_tests_properties(build.executable_form build.resources PROPERTIES LABELS bui
 # Project1.exe end to end, driven from outside with real input.
 add_executable(launcher_e2e_tests tests/win32/main.cpp tests/win32/probe.cpp tests/win32/support.cpp tests/win32/e2e_test.cpp)
 target_include_directories(launcher_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(launcher_e2e_tests PRIVATE launch_win32 desktop gtest)
+target_link_libraries(launcher_e2e_tests PRIVATE launch_win32 layout desktop gtest)
 target_link_options(launcher_e2e_tests PRIVATE -static -municode)
 add_dependencies(launcher_e2e_tests setup_standin shell32_standin Project1)
 gtest_add_tests(TARGET launcher_e2e_tests TEST_PREFIX e2e. WORKING_DIRECTORY ${TEST_SCRATCH_DIR} TEST_LIST e2e_tests)

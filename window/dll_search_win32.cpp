@@ -6,6 +6,13 @@
 namespace {
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
 using SetDllDirectoryWFunction = BOOL(WINAPI*)(LPCWSTR);
+using LoadLibraryExWFunction = HMODULE(WINAPI*)(LPCWSTR, HANDLE, DWORD);
+
+template <typename Function>
+Function Find(Kernel32Lookup lookup, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(lookup(name)));
+}
 }  // namespace
 
 FARPROC Kernel32Export(const char* name)
@@ -16,20 +23,21 @@ FARPROC Kernel32Export(const char* name)
 
 void RestrictDllSearchToSystem(Kernel32Lookup lookup)
 {
-    if (auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-            reinterpret_cast<void*>(lookup("SetDefaultDllDirectories"))))
+    if (auto setDefault = Find<SetDefaultDllDirectoriesFunction>(lookup, "SetDefaultDllDirectories"))
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    else if (auto setDirectory = reinterpret_cast<SetDllDirectoryWFunction>(
-                 reinterpret_cast<void*>(lookup("SetDllDirectoryW"))))
+    else if (auto setDirectory = Find<SetDllDirectoryWFunction>(lookup, "SetDllDirectoryW"))
         setDirectory(L"");
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name, Kernel32Lookup lookup)
 {
+    const auto loadLibraryEx = Find<LoadLibraryExWFunction>(lookup, "LoadLibraryExW");
+    if (!loadLibraryEx)
+        return nullptr;
     // The search flags came with SetDefaultDllDirectories; where it is missing, LoadLibraryExW
     // refuses them as an invalid parameter.
     if (lookup("SetDefaultDllDirectories"))
-        return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return loadLibraryEx(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     wchar_t path[MAX_PATH];
     const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
     const size_t nameLength = wcslen(name);
@@ -39,5 +47,5 @@ HMODULE LoadSystemLibrary(const wchar_t* name, Kernel32Lookup lookup)
     std::copy_n(name, nameLength + 1, path + folder + 1);
     // The DLL's own imports are then looked for beside it, in the system folder, before the
     // launcher's folder.
-    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return loadLibraryEx(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

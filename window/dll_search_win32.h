@@ -8,8 +8,9 @@
 
 #include <windows.h>
 
-// Finds a kernel32 export by name; null where this Windows lacks it. Tests pass another to play
-// an older Windows.
+// Finds a kernel32 export by name; null where this Windows lacks it. Everything here that differs
+// from one Windows to another is reached through it, the library loading included (older ones
+// refuse the search flags), so that tests can pass another to play an older Windows whole.
 using Kernel32Lookup = FARPROC (*)(const char* name);
 FARPROC Kernel32Export(const char* name);
 

@@ -1,21 +1,28 @@
-// The Win32 half of a launch, run for real under Wine: the launcher directory from where the
-// program lies, the code-page conversion, and the shell binding with its failures.
+// The Win32 half of a launch, run for real: the launcher directory from where the program lies,
+// the code-page conversion, and the shell binding with its failures and its defences.
 
 #include <gtest/gtest.h>
 
 #include "support.h"
 #include "window/ansi_win32.h"
+#include "window/dll_search_win32.h"
 #include "window/module_path_win32.h"
 
 namespace {
 
-// Copies this program to the given path and runs it there with the probe arguments, from a
-// current directory that is not the medium.
-long RunProbeCopy(const fs::path& copy, const std::wstring& arguments, const fs::path& currentDirectory)
+// This program, copied to where a launcher would lie (once).
+void PlaceProbeCopy(const fs::path& copy)
 {
     fs::create_directories(copy.parent_path());
     if (!fs::exists(copy))
         fs::copy_file(ThisExecutable(), copy);
+}
+
+// Runs a copy of this program with the probe arguments, from a current directory that is not
+// the medium.
+long RunProbeCopy(const fs::path& copy, const std::wstring& arguments, const fs::path& currentDirectory)
+{
+    PlaceProbeCopy(copy);
     Process probe(copy, arguments, currentDirectory);
     EXPECT_TRUE(probe.Started()) << Utf8(copy.wstring()) << " error " << GetLastError();
     return probe.WaitForExit();
@@ -31,7 +38,8 @@ std::string DirectoryReportedFrom(const fs::path& copy)
 
 TEST(AnsiCodePage, KeepsWhatTheCodePageHoldsAndReplacesTheRestWithoutLookalikes)
 {
-    ASSERT_EQ(GetACP(), 1252u) << "the tests expect the Western code page";
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "this Windows's ANSI code page is " << GetACP() << "; the expected bytes are those of 1252, the Western one";
     EXPECT_EQ(ToAnsiCodePage(L"D:\\caf\u00e9\\French\\setup.exe"), "D:\\caf\xe9\\French\\setup.exe");
     EXPECT_EQ(ToAnsiCodePage(L""), "");
     // Best fit would give "C:\\media\\Cd", a real folder that may hold another program.
@@ -40,21 +48,20 @@ TEST(AnsiCodePage, KeepsWhatTheCodePageHoldsAndReplacesTheRestWithoutLookalikes)
     EXPECT_EQ(unrepresentable.find("Cd"), std::string::npos);
 }
 
-TEST(LauncherDirectoryUnderWine, IsTheFolderWithoutBackslashInASubfolder)
+TEST(LauncherDirectoryFromItsPlace, IsTheFolderWithoutBackslashInASubfolder)
 {
     const fs::path media = FreshScratch("subfolder") / L"medium";
     EXPECT_EQ(DirectoryReportedFrom(media / L"Project1.exe"), Utf8(media.wstring()));
 }
 
-TEST(LauncherDirectoryUnderWine, KeepsTheBackslashAtADriveRoot)
+TEST(LauncherDirectoryFromItsPlace, KeepsTheBackslashAtADriveRoot)
 {
-    // M: is the session's drive, mapped onto a folder of the build.
-    fs::remove(L"M:\\Project1.exe");
-    EXPECT_EQ(DirectoryReportedFrom(L"M:\\Project1.exe"), "M:\\");
-    fs::remove(L"M:\\Project1.exe");
+    const DriveRoot drive(FreshScratch("driveroot"));
+    ASSERT_FALSE(drive.Root().empty()) << "no drive letter was free to map";
+    EXPECT_EQ(DirectoryReportedFrom(drive.Root() / L"Project1.exe"), Utf8(drive.Root().wstring()));
 }
 
-TEST(LauncherDirectoryUnderWine, ExecutablePathIsWholeWhateverTheFirstBufferHolds)
+TEST(LauncherDirectoryFromItsPlace, ExecutablePathIsWholeWhateverTheFirstBufferHolds)
 {
     // Wine cannot start a program from beyond 260 characters, so the growing buffer is checked
     // in place: a first buffer shorter than the path, exactly as long, and one longer.
@@ -67,25 +74,41 @@ TEST(LauncherDirectoryUnderWine, ExecutablePathIsWholeWhateverTheFirstBufferHold
     }
 }
 
-// Launches a button's setup program from a probe copy in `medium`, started in `elsewhere`.
+// Launches a button's setup program from a probe copy in `medium`, started in `elsewhere`, with
+// the shell bound as on the Windows named (see probe.h).
 struct LaunchOutcome {
     long exitCode;
-    std::string shellResult;  // "" when the program ended before the shell answered
-    std::string record;       // what the stand-in setup programs recorded
+    std::string shellResult;          // "" when the program ended before the shell answered
+    std::string record;               // what the stand-in setup programs recorded
+    std::vector<HWND> shellBoxOwners;  // the owners of the boxes Windows's shell showed
 };
 
 LaunchOutcome LaunchFrom(const fs::path& medium, const wchar_t* exeName, const wchar_t* control, const fs::path& elsewhere,
-                         bool expectStart, const wchar_t* mode = L"--launch")
+                         bool expectStart, const wchar_t* windows = L"this")
 {
     const fs::path result = elsewhere / L"shell-result.txt";
     const fs::path record = elsewhere / L"record.txt";
     fs::remove(result);
     fs::remove(record);
     SetEnvironmentVariableW(L"STANDIN_RECORD", record.c_str());
-    const long exitCode = RunProbeCopy(medium / exeName, std::wstring(mode) + L" " + control + L" \"" + result.wstring() + L"\"", elsewhere);
+    const fs::path copy = medium / exeName;
+    PlaceProbeCopy(copy);
+    LaunchOutcome outcome{};
+    Process probe(copy, L"--launch " + std::wstring(windows) + L" " + control + L" \"" + result.wstring() + L"\"", elsewhere);
+    EXPECT_TRUE(probe.Started()) << Utf8(copy.wstring()) << " error " << GetLastError();
+    outcome.exitCode = probe.WaitForExitClosingShellBoxes(outcome.shellBoxOwners);
     if (expectStart)
         WaitFor([&] { return ReadText(record).find("end\n") != std::string::npos; });
-    return {exitCode, ReadText(result), ReadText(record)};
+    outcome.shellResult = ReadText(result);
+    outcome.record = ReadText(record);
+    return outcome;
+}
+
+// The shell's boxes about a failed request belong to the window that asked: the probe's.
+void ExpectOwnedByTheProbe(const LaunchOutcome& outcome)
+{
+    for (HWND owner : outcome.shellBoxOwners)
+        EXPECT_NE(owner, nullptr) << "the shell's box has no owner window";
 }
 
 TEST(ShellBinding, StartsTheChosenSetupProgramInTheLaunchersCurrentDirectory)
@@ -97,7 +120,7 @@ TEST(ShellBinding, StartsTheChosenSetupProgramInTheLaunchersCurrentDirectory)
     const LaunchOutcome outcome = LaunchFrom(medium, L"Project1.exe", L"Command2", scratch, true);
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_GT(std::stol("0" + outcome.shellResult), 32) << outcome.shellResult;
-    EXPECT_EQ(CountStarts(outcome.record), 1) << outcome.record;
+    EXPECT_EQ(CountRecords(outcome.record), 1) << outcome.record;
     EXPECT_EQ(RecordField(outcome.record, "path"), Utf8((medium / L"German\\setup.exe").wstring()));
     EXPECT_EQ(RecordField(outcome.record, "cwd"), Utf8(scratch.wstring()));
     EXPECT_EQ(RecordField(outcome.record, "show"), "5");
@@ -113,6 +136,7 @@ TEST(ShellBinding, AFailedRequestStillEndsTheProgramAndStartsNothing)
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_LE(std::stol("0" + outcome.shellResult), 32);
     EXPECT_EQ(outcome.record, "");
+    ExpectOwnedByTheProbe(outcome);
 }
 
 TEST(ShellBinding, ALookalikeFolderIsNeverStartedInPlaceOfTheLaunchersOwn)
@@ -122,26 +146,26 @@ TEST(ShellBinding, ALookalikeFolderIsNeverStartedInPlaceOfTheLaunchersOwn)
     const fs::path scratch = FreshScratch("decoy");
     LayOutLanguageFolders(scratch / L"Cd", {L"French"});
     const fs::path medium = scratch / L"\u0108d";
-    fs::create_directories(medium);
 
     const LaunchOutcome outcome = LaunchFrom(medium, L"Project1.exe", L"Command3", scratch, false);
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_LE(std::stol("0" + outcome.shellResult), 32);
     EXPECT_EQ(outcome.record, "") << "the decoy was started";
+    ExpectOwnedByTheProbe(outcome);
 }
 
 TEST(ShellBinding, AMissingShellIsReportedInABoxCaptionedProject1)
 {
+    // The probe's loader finds no shell32.dll, as no Windows lets a test take it away.
     const fs::path scratch = FreshScratch("noshell");
     const fs::path medium = scratch / L"medium";
     LayOutLanguageFolders(medium, {L"French"});
-    fs::copy_file(ThisExecutable(), medium / L"noshell.exe");
-    SetDllOverride(L"noshell.exe", L"shell32", L"");  // disabled for this program alone
+    PlaceProbeCopy(medium / L"noshell.exe");
     const fs::path result = scratch / L"shell-result.txt";
     const fs::path record = scratch / L"record.txt";
     SetEnvironmentVariableW(L"STANDIN_RECORD", record.c_str());
 
-    Process probe(medium / L"noshell.exe", L"--launch Command3 \"" + result.wstring() + L"\"", scratch);
+    Process probe(medium / L"noshell.exe", L"--launch no-shell32 Command3 \"" + result.wstring() + L"\"", scratch);
     HWND box = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (box = FindProcessWindow(probe.Id(), L"#32770", L"Project1")) != nullptr; }))
         << "no box captioned Project1";
@@ -152,41 +176,58 @@ TEST(ShellBinding, AMissingShellIsReportedInABoxCaptionedProject1)
 
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(probe.WaitForExit(), 0);
-    ClearAppDefaults(L"noshell.exe");
     EXPECT_EQ(ReadText(result), "") << "the request was made";
     EXPECT_EQ(ReadText(record), "");
 }
 
-TEST(ShellBinding, AShell32BesideTheLauncherIsNeverLoaded)
+// Asks a probe copy lying in `folder` to load a DLL; true when it was loaded.
+bool ProbeLoads(const fs::path& folder, const wchar_t* windows, const wchar_t* how, const wchar_t* name,
+                const fs::path& currentDirectory)
+{
+    return RunProbeCopy(folder / L"planted.exe", std::wstring(L"--load ") + windows + L" " + how + L" " + name,
+                        currentDirectory) == 0;
+}
+
+TEST(ShellBinding, APlantedDllIsNeverLoadedInPlaceOfTheSystems)
 {
     const fs::path scratch = FreshScratch("planted");
     const fs::path medium = scratch / L"medium";
     LayOutLanguageFolders(medium, {L"French"});
-    fs::copy_file(BinDirectory().parent_path() / L"standin\\shell32.dll", medium / L"shell32.dll");
     const fs::path mark = scratch / L"planted-mark.txt";
     SetEnvironmentVariableW(L"PLANTED_DLL_MARK", mark.c_str());
-    // Wine would otherwise prefer its own shell32 whatever lies beside the program.
-    SetDllOverride(L"planted.exe", L"shell32", L"native,builtin");
+    // A DLL of a name that no system folder holds, beside the program: a careless load takes it.
+    constexpr const wchar_t* kPlanted = L"tolvanix_planted.dll";
+    fs::copy_file(StandInShell32(), medium / kPlanted);
+    ASSERT_TRUE(ProbeLoads(medium, L"this", L"plainly", kPlanted, scratch)) << "the planted DLL was not loadable, so this test proves nothing";
 
-    // First, that the planted DLL is taken by a program that loads shell32 without care.
-    EXPECT_EQ(RunProbeCopy(medium / L"planted.exe", L"--load-shell32-plainly", scratch), 0);
-    ASSERT_NE(ReadText(mark), "") << "the planted DLL was not loadable, so this test proves nothing";
-    fs::remove(mark);
+    // Each defence on its own, so that neither hides the other's absence. The binding, without
+    // the program-wide restriction, as on a Windows with the search flags and one without them.
+    EXPECT_FALSE(ProbeLoads(medium, L"this", L"system", kPlanted, scratch)) << "the binding took the DLL beside the program";
+    EXPECT_FALSE(ProbeLoads(medium, L"old", L"system", kPlanted, scratch)) << "as on older Windows, the binding took the DLL beside the program";
+    // The restriction; where SetDefaultDllDirectories is missing, the program's own folder stays in.
+    if (Kernel32Export("SetDefaultDllDirectories")) {
+        EXPECT_FALSE(ProbeLoads(medium, L"this", L"restricted", kPlanted, scratch)) << "the restricted search took the DLL beside the program";
+    }
 
-    // Then each defence on its own, so that neither hides the other's absence: the program-wide
-    // restriction before a careless load, and the shell binding without the restriction, as on a
-    // Windows with the search flags and as on one without them.
-    EXPECT_EQ(RunProbeCopy(medium / L"planted.exe", L"--restrict-then-load-shell32-plainly", scratch), 0);
-    EXPECT_EQ(ReadText(mark), "") << "the restricted search loaded the planted shell32.dll";
+    // A shell32.dll beside the program. Windows never takes one from there, shell32 being one of
+    // its known DLLs; Wine does when told to prefer a native one, which shows the binding at work.
+    fs::copy_file(StandInShell32(), medium / L"shell32.dll");
     fs::remove(mark);
-    for (const wchar_t* mode : {L"--launch", L"--launch-on-old-windows"}) {
-        SCOPED_TRACE(Utf8(mode));
-        const LaunchOutcome outcome = LaunchFrom(medium, L"planted.exe", L"Command3", scratch, true, mode);
-        EXPECT_EQ(ReadText(mark), "") << "the shell binding loaded the planted shell32.dll";
-        EXPECT_EQ(CountStarts(outcome.record), 1) << "the system's shell did not start the setup program";
+    if (WineMeansAvailable()) {
+        SetDllOverride(L"planted.exe", L"shell32", L"native,builtin");
+        EXPECT_TRUE(ProbeLoads(medium, L"this", L"plainly", L"shell32.dll", scratch));
+        ASSERT_NE(ReadText(mark), "") << "the planted shell32.dll was not loadable, so this test proves nothing";
         fs::remove(mark);
     }
-    ClearAppDefaults(L"planted.exe");
+    for (const wchar_t* windows : {L"this", L"old"}) {
+        SCOPED_TRACE(Utf8(windows));
+        const LaunchOutcome outcome = LaunchFrom(medium, L"planted.exe", L"Command3", scratch, true, windows);
+        EXPECT_EQ(ReadText(mark), "") << "the shell binding loaded the planted shell32.dll";
+        EXPECT_EQ(CountRecords(outcome.record), 1) << "the system's shell did not start the setup program";
+        fs::remove(mark);
+    }
+    if (WineMeansAvailable())
+        ClearAppDefaults(L"planted.exe");
 }
 
 }  // namespace

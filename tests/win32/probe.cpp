@@ -1,7 +1,6 @@
 #include "probe.h"
 
-#include <windows.h>
-
+#include <cwchar>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -9,7 +8,6 @@
 #include "launch/launch_request.h"
 #include "support.h"
 #include "window/ansi_win32.h"
-#include "window/dll_search_win32.h"
 #include "window/launcher_shell_win32.h"
 
 namespace {
@@ -26,20 +24,64 @@ int ReportDirectory(const wchar_t* out)
     return 0;
 }
 
-// kernel32 as on a Windows that has neither the search flags nor SetDefaultDllDirectories.
-FARPROC OldKernel32Export(const char* name)
+template <typename Function>
+FARPROC AsExport(Function function)
 {
-    return std::string_view(name) == "SetDefaultDllDirectories" ? nullptr : Kernel32Export(name);
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
 }
 
-int Launch(const wchar_t* control, const wchar_t* out, Kernel32Lookup lookup)
+// The search flags (LOAD_LIBRARY_SEARCH_*) came with SetDefaultDllDirectories; a LoadLibraryExW
+// from before refuses them as an invalid parameter.
+constexpr DWORD kSearchFlags = 0x1F00;
+
+HMODULE WINAPI OldLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
+{
+    if (flags & kSearchFlags) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return LoadLibraryExW(name, file, flags);
+}
+
+bool NamesShell32(const wchar_t* name)
+{
+    const size_t length = std::wcslen(name), suffix = std::wcslen(L"shell32.dll");
+    return length >= suffix && _wcsicmp(name + length - suffix, L"shell32.dll") == 0;
+}
+
+HMODULE WINAPI LoadLibraryExWithoutShell32(LPCWSTR name, HANDLE file, DWORD flags)
+{
+    if (NamesShell32(name)) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return LoadLibraryExW(name, file, flags);
+}
+
+FARPROC NoShell32Kernel32Export(const char* name)
+{
+    return std::string_view(name) == "LoadLibraryExW" ? AsExport(LoadLibraryExWithoutShell32) : Kernel32Export(name);
+}
+
+Kernel32Lookup WindowsNamed(std::wstring_view name)
+{
+    if (name == L"this")
+        return Kernel32Export;
+    if (name == L"old")
+        return OldKernel32Export;
+    if (name == L"no-shell32")
+        return NoShell32Kernel32Export;
+    return nullptr;
+}
+
+int Launch(Kernel32Lookup windows, const wchar_t* control, const wchar_t* out)
 {
     const LanguageChoice* choice = ChoiceForControl(control);
     if (!choice)
         return 2;
     // The launch needs an owner window; a hidden one stands in for the launcher's.
     HWND owner = CreateWindowExW(0, L"STATIC", L"probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    Win32LauncherShell shell(lookup);
+    Win32LauncherShell shell(windows);
     shell.SetOwner(owner);
     // The Win32 half of a launch, step by step, so that the shell's answer is written down
     // before the program ends.
@@ -52,24 +94,42 @@ int Launch(const wchar_t* control, const wchar_t* out, Kernel32Lookup lookup)
     shell.EndProgram();
 }
 
+int Load(Kernel32Lookup windows, std::wstring_view how, const wchar_t* name)
+{
+    if (how == L"plainly")
+        return LoadLibraryW(name) ? 0 : 1;
+    if (how == L"restricted") {
+        RestrictDllSearchToSystem(windows);
+        return LoadLibraryW(name) ? 0 : 1;
+    }
+    if (how == L"system")
+        return LoadSystemLibrary(name, windows) ? 0 : 1;
+    return 2;
+}
+
 }  // namespace
+
+FARPROC OldKernel32Export(const char* name)
+{
+    const std::string_view wanted(name);
+    if (wanted == "SetDefaultDllDirectories")
+        return nullptr;
+    if (wanted == "LoadLibraryExW")
+        return AsExport(OldLoadLibraryExW);
+    return Kernel32Export(name);
+}
 
 bool RunProbe(int argc, wchar_t** argv, int& exitCode)
 {
-    const std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"--report-directory" && argc == 3) {
+    const std::wstring_view mode = argc > 1 ? argv[1] : L"";
+    const Kernel32Lookup windows = argc > 2 ? WindowsNamed(argv[2]) : nullptr;
+    if (mode == L"--report-directory" && argc == 3)
         exitCode = ReportDirectory(argv[2]);
-    } else if (mode == L"--launch" && argc == 4) {
-        exitCode = Launch(argv[2], argv[3], Kernel32Export);
-    } else if (mode == L"--launch-on-old-windows" && argc == 4) {
-        exitCode = Launch(argv[2], argv[3], OldKernel32Export);
-    } else if (mode == L"--load-shell32-plainly" && argc == 2) {
-        exitCode = LoadLibraryW(L"shell32.dll") ? 0 : 1;
-    } else if (mode == L"--restrict-then-load-shell32-plainly" && argc == 2) {
-        RestrictDllSearchToSystem();
-        exitCode = LoadLibraryW(L"shell32.dll") ? 0 : 1;
-    } else {
+    else if (mode == L"--launch" && argc == 5 && windows)
+        exitCode = Launch(windows, argv[3], argv[4]);
+    else if (mode == L"--load" && argc == 5 && windows)
+        exitCode = Load(windows, argv[3], argv[4]);
+    else
         return false;
-    }
     return true;
 }

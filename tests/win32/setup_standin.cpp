@@ -7,16 +7,9 @@
 #include <iterator>
 #include <string>
 
-#include "tools/desktop/desktop.h"
+#include "support.h"
 
 namespace {
-
-std::wstring ModulePath()
-{
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path;
-}
 
 std::wstring CurrentDirectory()
 {
@@ -33,20 +26,6 @@ std::wstring ShowState()
     return (startup.dwFlags & STARTF_USESHOWWINDOW) ? std::to_wstring(startup.wShowWindow) : L"none";
 }
 
-// The Windows version the program runs on, as the system says it (RtlGetVersion, which no
-// compatibility setting of the program bends): what Wine imitates, under Wine.
-std::wstring WindowsVersion()
-{
-    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const auto getVersion = reinterpret_cast<RtlGetVersionFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!getVersion || getVersion(&version) != 0)
-        return L"unknown";
-    return std::to_wstring(version.dwMajorVersion) + L"." + std::to_wstring(version.dwMinorVersion);
-}
-
 }  // namespace
 
 int wmain()
@@ -54,9 +33,10 @@ int wmain()
     wchar_t recordPath[32768];
     if (!GetEnvironmentVariableW(L"STANDIN_RECORD", recordPath, static_cast<DWORD>(std::size(recordPath))))
         return 0;
-    const std::string record = Utf8(L"path=" + ModulePath() + L"\ncwd=" + CurrentDirectory() + L"\ncommandline=" +
-                                    GetCommandLineW() + L"\nshow=" + ShowState() + L"\nwindows=" + WindowsVersion() +
-                                    L"\nend\n");
+    // The Windows version is what Wine imitates, under Wine.
+    const std::string record = Utf8(L"path=" + ThisExecutable().wstring() + L"\ncwd=" + CurrentDirectory() +
+                                    L"\ncommandline=" + GetCommandLineW() + L"\nshow=" + ShowState()) +
+                               "\nwindows=" + WindowsVersion() + "\nend\n";
     HANDLE file = CreateFileW(recordPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)

@@ -2,13 +2,15 @@
 // Planted beside a program: loading it leaves a mark in the file named by PLANTED_DLL_MARK, so a
 // test sees whether anything loaded it.
 // Loaded into a running launcher before its first press (a later load of shell32 then returns
-// it): its ShellExecuteA appends each request to the file named by SHELL_STANDIN_RECORD, then
-// runs the caller's messages until the event named by SHELL_STANDIN_RELEASE is set (a minute at
-// most), as the real shell does while it waits on COM or on a box that the window owns.
+// it): its ShellExecuteA appends each request, all six arguments, to the file named by
+// SHELL_STANDIN_RECORD, then runs the caller's messages until the event named by
+// SHELL_STANDIN_RELEASE is set (a minute at most), as the real shell does while it waits on COM
+// or on a box that the window owns.
 
 #define WIN32_LEAN_AND_MEAN  // leaves out the shell's own declaration of ShellExecuteA
 #include <windows.h>
 
+#include <cstdio>
 #include <iterator>
 #include <string>
 
@@ -32,6 +34,9 @@ void Append(const std::wstring& file, const std::string& text)
     CloseHandle(out);
 }
 
+// A string argument as given: "<null>" tells an absent one from an empty one.
+std::string Text(LPCSTR text) { return text ? text : "<null>"; }
+
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
@@ -44,14 +49,20 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) HINSTANCE WINAPI ShellExecuteA(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT)
+extern "C" __declspec(dllexport) HINSTANCE WINAPI ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                                               LPCSTR directory, INT show)
 {
     const std::wstring record = Environment(L"SHELL_STANDIN_RECORD");
-    if (!record.empty())
-        Append(record, std::string(file ? file : "") + "\n");
+    if (!record.empty()) {
+        char handle[16];
+        std::snprintf(handle, sizeof handle, "%08lX", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(owner)));
+        Append(record, "owner=" + std::string(handle) + "\nverb=" + Text(verb) + "\nfile=" + Text(file) +
+                           "\nparameters=" + Text(parameters) + "\ndirectory=" + Text(directory) +
+                           "\nshow=" + std::to_string(show) + "\nend\n");
+    }
     HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, Environment(L"SHELL_STANDIN_RELEASE").c_str());
-    const ULONGLONG deadline = GetTickCount64() + 60000;
-    while (release && GetTickCount64() < deadline &&
+    const DWORD start = GetTickCount();
+    while (release && GetTickCount() - start < 60000 &&
            MsgWaitForMultipleObjects(1, &release, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -1,8 +1,45 @@
 #include "support.h"
 
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cwchar>
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+bool IsWine()
+{
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+bool WineMeansAvailable()
+{
+    wchar_t value[4] = {};
+    const DWORD length = GetEnvironmentVariableW(L"LAUNCHER_TESTS_AS_WINDOWS", value, static_cast<DWORD>(std::size(value)));
+    return IsWine() && !(length == 1 && value[0] == L'1');
+}
+
+std::string WindowsVersion()
+{
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto getVersion = reinterpret_cast<RtlGetVersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!getVersion || getVersion(&version) != 0)
+        return "unknown";
+    return std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion);
+}
+
+SIZE ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const SIZE dpi{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
 
 fs::path ThisExecutable()
 {
@@ -68,6 +105,33 @@ void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const w
     }
 }
 
+fs::path StandInShell32() { return BinDirectory().parent_path() / L"standin" / L"shell32.dll"; }
+
+DriveRoot::DriveRoot(const fs::path& scratch)
+{
+    if (IsWine()) {
+        root_ = L"M:\\";
+        EmptyFolder(root_);
+        return;
+    }
+    target_ = (scratch / L"drive").wstring();
+    fs::create_directories(target_);
+    const DWORD used = GetLogicalDrives();
+    for (wchar_t letter = L'Z'; letter >= L'D' && mapped_.empty(); --letter) {
+        const std::wstring drive{letter, L':'};
+        if (!(used & (1u << (letter - L'A'))) && DefineDosDeviceW(0, drive.c_str(), target_.c_str())) {
+            mapped_ = drive;
+            root_ = drive + L"\\";
+        }
+    }
+}
+
+DriveRoot::~DriveRoot()
+{
+    if (!mapped_.empty())
+        DefineDosDeviceW(DDD_REMOVE_DEFINITION, mapped_.c_str(), nullptr);
+}
+
 Process::Process(const fs::path& exe, const std::wstring& arguments, const fs::path& currentDirectory)
 {
     std::wstring commandLine = L"\"" + exe.wstring() + L"\" " + arguments;
@@ -92,7 +156,7 @@ Process::~Process()
     CloseHandle(info_.hProcess);
 }
 
-long Process::WaitForExit(DWORD timeoutMs)
+long Process::WaitForExit(DWORD timeoutMs) const
 {
     if (!info_.hProcess || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0)
         return -1;
@@ -101,9 +165,34 @@ long Process::WaitForExit(DWORD timeoutMs)
     return static_cast<long>(code);
 }
 
-bool LoadIntoProcess(const Process& process, const fs::path& dll)
+long Process::WaitForExitClosingShellBoxes(std::vector<HWND>& boxOwners, DWORD timeoutMs) const
 {
-    const std::wstring path = dll.wstring();
+    std::vector<HWND> closed;
+    const DWORD start = GetTickCount();
+    do {
+        const long code = WaitForExit(100);
+        if (code != -1)
+            return code;
+        // The launcher's own box is captioned "Project1"; any other of its dialog boxes is the shell's.
+        for (HWND box = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); box; box = FindWindowExW(nullptr, box, L"#32770", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(box, &owner);
+            wchar_t caption[64] = {};
+            GetWindowTextW(box, caption, static_cast<int>(std::size(caption)));
+            if (owner != Id() || !IsWindowVisible(box) || std::wcscmp(caption, L"Project1") == 0 ||
+                std::find(closed.begin(), closed.end(), box) != closed.end())
+                continue;
+            closed.push_back(box);
+            boxOwners.push_back(GetWindow(box, GW_OWNER));
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            PostMessageW(box, WM_CLOSE, 0, 0);
+        }
+    } while (GetTickCount() - start < timeoutMs);
+    return -1;
+}
+
+bool LoadIntoProcess(const Process& process, const std::wstring& path)
+{
     const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
     void* remotePath = VirtualAllocEx(process.Handle(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!remotePath || !WriteProcessMemory(process.Handle(), remotePath, path.c_str(), bytes, nullptr))
@@ -123,6 +212,25 @@ bool LoadIntoProcess(const Process& process, const fs::path& dll)
     return module != 0;
 }
 
+fs::path ModuleOf(const Process& process, const std::wstring& name)
+{
+    // A snapshot of a process that is still loading may be refused for the moment.
+    HANDLE snapshot = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 10 && snapshot == INVALID_HANDLE_VALUE; ++attempt)
+        if ((snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.Id())) == INVALID_HANDLE_VALUE)
+            Sleep(50);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return {};
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof module;
+    fs::path found;
+    for (BOOL more = Module32FirstW(snapshot, &module); more && found.empty(); more = Module32NextW(snapshot, &module))
+        if (_wcsicmp(module.szModule, name.c_str()) == 0)
+            found = module.szExePath;
+    CloseHandle(snapshot);
+    return found;
+}
+
 std::string ReadText(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
@@ -131,12 +239,12 @@ std::string ReadText(const fs::path& file)
     return text.str();
 }
 
-int CountStarts(const std::string& record)
+int CountRecords(const std::string& records)
 {
-    int starts = 0;
-    for (size_t at = record.find("path="); at != std::string::npos; at = record.find("\npath=", at + 1))
-        ++starts;
-    return starts;
+    int count = 0;
+    for (size_t at = records.find("end\n"); at != std::string::npos; at = records.find("end\n", at + 1))
+        count += at == 0 || records[at - 1] == '\n';
+    return count;
 }
 
 std::string RecordField(const std::string& record, const std::string& field)
@@ -152,9 +260,27 @@ std::string RecordField(const std::string& record, const std::string& field)
 namespace {
 void SetAppDefault(const std::wstring& exeName, const std::wstring& subkey, const std::wstring& name, const std::wstring& value)
 {
-    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName + subkey;
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    const std::wstring path = L"Software\\Wine\\AppDefaults\\" + exeName + subkey;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+// RegDeleteTreeW came with Vista, and the tests run on XP too.
+bool DeleteKeyTree(HKEY parent, const std::wstring& name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
+        return false;
+    wchar_t child[256];
+    DWORD length = static_cast<DWORD>(std::size(child));
+    while (RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS && DeleteKeyTree(key, child))
+        length = static_cast<DWORD>(std::size(child));
+    RegCloseKey(key);
+    return RegDeleteKeyW(parent, name.c_str()) == ERROR_SUCCESS;
 }
 }  // namespace
 
@@ -170,8 +296,7 @@ void ImitateWindows(const std::wstring& exeName, const std::wstring& version)
 
 void ClearAppDefaults(const std::wstring& exeName)
 {
-    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + exeName;
-    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\" + exeName);
 }
 
 SIZE IconSize(HICON icon)

@@ -1,15 +1,28 @@
 #pragma once
-// Helpers for tests that lay out folders, start programs of the build under Wine and wait for
-// what they leave behind.
+// Helpers for the Win32 tests: where they run, the folders and drives they lay out, the programs
+// they start and what those leave behind, and the settings that only Wine has.
 
 #include <windows.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tools/desktop/desktop.h"
 
 namespace fs = std::filesystem;
+
+// Where the tests run. Under Wine every check runs, some through means that only Wine has: its
+// exec trace, per-program DLL choices and imitated Windows versions, a DPI set in the registry.
+// On Windows, and under Wine with LAUNCHER_TESTS_AS_WINDOWS=1, every check takes the Windows way,
+// and one that has none skips with its reason.
+bool WineMeansAvailable();
+// Wine itself, whatever the tests were told: for what its session provides (the drive M:).
+bool IsWine();
+// The Windows version as the system states it ("6.1"), which no compatibility setting bends.
+std::string WindowsVersion();
+// The DPI this program is told, as the launcher is: neither declares itself DPI-aware.
+SIZE ScreenDpi();
 
 // The folder of the running test program: the build's bin/ with every program it starts.
 fs::path BinDirectory();
@@ -22,6 +35,25 @@ fs::path FreshScratch(std::string name);
 void EmptyFolder(const fs::path& folder);
 // Lays out a medium: each named language folder gets the recording stand-in as setup.exe.
 void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages);
+// The stand-in shell32.dll, which records what it is asked and marks where it is loaded.
+fs::path StandInShell32();
+
+// An empty folder that is the root of a drive, as a medium's is. On Windows a free drive letter
+// is mapped to a scratch folder for the test's lifetime, as subst does; Wine's mapping calls map
+// nothing, so there the session's drive M: is emptied instead.
+class DriveRoot {
+public:
+    explicit DriveRoot(const fs::path& scratch);
+    ~DriveRoot();
+    DriveRoot(const DriveRoot&) = delete;
+    DriveRoot& operator=(const DriveRoot&) = delete;
+    // "X:\"; empty when no drive could be had.
+    const fs::path& Root() const { return root_; }
+
+private:
+    fs::path root_;
+    std::wstring mapped_, target_;
+};
 
 class Process {
 public:
@@ -34,26 +66,34 @@ public:
     HANDLE Handle() const { return info_.hProcess; }
     bool Started() const { return info_.hProcess != nullptr; }
     // The exit code, or -1 when it has not ended within the timeout.
-    long WaitForExit(DWORD timeoutMs = 60000);
+    long WaitForExit(DWORD timeoutMs = 60000) const;
+    // The same, for a program whose request the shell cannot carry out. Windows's shell then shows
+    // a box of its own, owned by the window that asked, and returns only once it is answered
+    // (Wine's shows none): each such box is closed, and its owner added to `boxOwners`.
+    long WaitForExitClosingShellBoxes(std::vector<HWND>& boxOwners, DWORD timeoutMs = 60000) const;
 
 private:
     PROCESS_INFORMATION info_{};
 };
 
-// Has the running process load the DLL, through a thread of its own that calls LoadLibraryW:
-// a stand-in put in place before the program looks for a DLL of that name. False when it was
-// not loaded.
-bool LoadIntoProcess(const Process& process, const fs::path& dll);
+// Has the running process load the DLL, through a thread of its own that calls LoadLibraryW: a
+// stand-in put in place before the program looks for a DLL of that name, or a bare name to see
+// what the program's search finds. False when nothing was loaded.
+bool LoadIntoProcess(const Process& process, const std::wstring& dll);
+// The file of the process's module of that name ("shell32.dll"); empty when it has none.
+fs::path ModuleOf(const Process& process, const std::wstring& name);
 
 std::string ReadText(const fs::path& file);  // "" when missing
-// How many starts a stand-in record holds.
-int CountStarts(const std::string& record);
-// One field ("path", "cwd", "commandline", "show") of the first start in a record.
-std::string RecordField(const std::string& record, const std::string& field);
+// How many records ("key=value" lines closed by "end") a stand-in's file holds.
+int CountRecords(const std::string& records);
+// One field of the first record: "path", "cwd", "commandline", "show", "windows" of a start of
+// the setup stand-in; "owner", "verb", "file", "parameters", "directory", "show" of a request to
+// the stand-in shell.
+std::string RecordField(const std::string& records, const std::string& field);
 
 // Per-program settings, as Wine reads them for a program of that file name: which DLL it takes
 // (native, builtin, or none), and which Windows version Wine imitates for it ("winxp", "win7",
-// "win10"). ClearAppDefaults drops both.
+// "win10"). ClearAppDefaults drops both. Wine's means: only where WineMeansAvailable().
 void SetDllOverride(const std::wstring& exeName, const std::wstring& dll, const std::wstring& value);
 void ImitateWindows(const std::wstring& exeName, const std::wstring& version);
 void ClearAppDefaults(const std::wstring& exeName);

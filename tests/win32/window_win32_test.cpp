@@ -1,9 +1,11 @@
-// The launcher window built in this process, where Wine lets a test look at what another
-// process would not show: the fonts and icons the window uses, what it draws (printed into the
-// test's own DC, as PrintWindow would have it), and how many GDI objects it keeps.
+// The launcher window built in this process, where a test can look at what another process would
+// not show: the fonts and icons the window uses, what it draws (printed into the test's own DC, as
+// PrintWindow would have it), and how many GDI objects it keeps. Geometry is taken at the DPI the
+// window is told, through the layout's conversions, whose values the native tests pin down.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "resources/welcome_picture.h"
@@ -73,12 +75,13 @@ std::vector<LOGFONTW> FontsDrawnBy(HWND window)
 
 TEST_F(InProcessWindow, ButtonsAndPromptUseTheFontsAsRequested)
 {
+    const int dpiY = ScreenDpi().cy;
     for (const wchar_t* caption : {L"English", L"German", L"French"}) {
         HWND button = ButtonCaptioned(caption);
         ASSERT_NE(button, nullptr) << Utf8(caption);
         const LOGFONTW font = FontOf(reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
         EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
-        EXPECT_EQ(font.lfHeight, -24) << "18 pt as a character height at 96 DPI";
+        EXPECT_EQ(font.lfHeight, -FontHeightPixels(kButtonFont, dpiY)) << "18 pt as a character height at " << dpiY << " DPI";
         EXPECT_EQ(font.lfWeight, 700);
         EXPECT_EQ(font.lfCharSet, 0);
         EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
@@ -89,7 +92,7 @@ TEST_F(InProcessWindow, ButtonsAndPromptUseTheFontsAsRequested)
     ASSERT_EQ(drawn.size(), 1u) << "the prompt is the only text the window draws itself";
     const LOGFONTW& label = drawn[0];
     EXPECT_STREQ(label.lfFaceName, L"@Arial Unicode MS");
-    EXPECT_EQ(label.lfHeight, -21) << "15.75 pt as a character height at 96 DPI";
+    EXPECT_EQ(label.lfHeight, -FontHeightPixels(kLabelFont, dpiY)) << "15.75 pt as a character height at " << dpiY << " DPI";
     EXPECT_EQ(label.lfWeight, 700);
     EXPECT_EQ(label.lfEscapement, 0);
 }
@@ -121,37 +124,52 @@ TEST_F(InProcessWindow, ButtonsArePlainTabStopsInTabOrder)
     }
 }
 
+// The prompt's rectangle in the window's client area, at the DPI it is told.
+RECT PromptRect()
+{
+    const SIZE dpi = ScreenDpi();
+    for (const ControlDescription& control : LauncherForm().controls)
+        if (control.kind == ControlKind::Label) {
+            const PixelRect at = ControlPixels(control, dpi.cx, dpi.cy);
+            return {at.left, at.top, at.left + at.width, at.top + at.height};
+        }
+    return {};
+}
+
 TEST_F(InProcessWindow, PaintDrawsPictureBackgroundAndWhitePrompt)
 {
     // Printed with a client area larger than the picture, as a maximised window would have it.
-    RECT outer{0, 0, 900, 600};
+    const RECT prompt = PromptRect();
+    const SIZE client{std::max<LONG>(900, prompt.right + 100), std::max<LONG>(600, prompt.bottom + 100)};
+    RECT outer{0, 0, client.cx, client.cy};
     AdjustWindowRectEx(&outer, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE));
     SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    HBITMAP canvas = CreateCompatibleBitmap(screen, 900, 600);
+    HBITMAP canvas = CreateCompatibleBitmap(screen, client.cx, client.cy);
     ReleaseDC(nullptr, screen);
     HGDIOBJ previous = SelectObject(memory, canvas);
     SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
 
+    // The picture is drawn 1:1 whatever the DPI: its points do not scale.
     const COLORREF field = kWelcomeFieldColor, buttonFace = GetSysColor(COLOR_BTNFACE);
-    EXPECT_EQ(GetPixel(memory, 684, 446), field) << "the client's bottom-right pixel";
+    EXPECT_EQ(GetPixel(memory, 684, 446), field) << "the picture's field near its corner";
     EXPECT_EQ(GetPixel(memory, 685, 100), field) << "the picture's last column";
     EXPECT_EQ(GetPixel(memory, 686, 100), buttonFace) << "beyond the picture";
     EXPECT_EQ(GetPixel(memory, 300, 450), buttonFace) << "below the picture";
-    EXPECT_EQ(GetPixel(memory, 899, 599), buttonFace);
+    EXPECT_EQ(GetPixel(memory, client.cx - 1, client.cy - 1), buttonFace);
     int white = 0;
-    RECT text{641, 161, 224, 120};  // the box around the prompt's white pixels
-    for (int y = 120; y < 161; ++y)
-        for (int x = 224; x < 641; ++x)
+    RECT text{prompt.right, prompt.bottom, prompt.left, prompt.top};  // the box around the prompt's white pixels
+    for (int y = prompt.top; y < prompt.bottom; ++y)
+        for (int x = prompt.left; x < prompt.right; ++x)
             if (GetPixel(memory, x, y) == RGB(255, 255, 255)) {
                 ++white;
                 text = {std::min<LONG>(text.left, x), std::min<LONG>(text.top, y), std::max<LONG>(text.right, x + 1),
                         std::max<LONG>(text.bottom, y + 1)};
             }
     EXPECT_GT(white, 200) << "white prompt pixels in the label's rectangle";
-    for (int x = 224; x < 641; ++x)  // nothing of the prompt strays outside its rectangle
-        EXPECT_EQ(GetPixel(memory, x, 161), field) << x;
+    for (int x = prompt.left; x < prompt.right; ++x)  // nothing of the prompt strays outside its rectangle
+        EXPECT_EQ(GetPixel(memory, x, prompt.bottom), x < 686 && prompt.bottom < 450 ? field : buttonFace) << x;
     // The prompt is drawn without a background: the field shows between and inside its letters.
     int fieldInText = 0;
     for (int y = text.top; y < text.bottom; ++y)

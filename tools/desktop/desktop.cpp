@@ -4,9 +4,11 @@
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
 {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    // The tick count wraps after 49 days, the difference of two readings does not; and Windows XP
+    // has no 64-bit count.
+    const DWORD start = GetTickCount();
     while (!condition()) {
-        if (GetTickCount64() > deadline)
+        if (GetTickCount() - start > timeoutMs)
             return false;
         Sleep(20);
     }
@@ -82,9 +84,13 @@ bool ClickOn(HWND window)
 
 void ParkPointer()
 {
-    const POINT corner{0, GetSystemMetrics(SM_CYSCREEN) - 1};
-    SetCursorPos(corner.x, corner.y);
-    INPUT move = MouseInput(corner, 0);
+    // Near the work area's bottom-left corner: clear of a centred window at any DPI, and a few
+    // pixels in from the edges, where a hidden taskbar would wake.
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const POINT spot{work.left + 8, work.bottom - 8};
+    SetCursorPos(spot.x, spot.y);
+    INPUT move = MouseInput(spot, 0);
     SendInput(1, &move, sizeof(INPUT));
 }
 

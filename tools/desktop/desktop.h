@@ -29,8 +29,8 @@ HWND WaitForReadyWindow(DWORD processId, const wchar_t* caption, DWORD timeoutMs
 // not taken.
 bool ClickAt(POINT screen);
 bool ClickOn(HWND window);
-// Moves the pointer into the screen's bottom-left corner, where no window of ours stands, so a
-// window that opens under it is not told of a pointer over one of its buttons.
+// Moves the pointer into a corner of the work area where no window of ours stands, so a window
+// that opens under it is not told of a pointer over one of its buttons.
 void ParkPointer();
 
 // A key pressed and released, with Shift or Alt held around it.
