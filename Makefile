@@ -18,6 +18,7 @@ native: deps
 
 test: windows native
 	ctest --preset all
+	@cat build/windows/scratch/kit-as-wine/summary.txt build/windows/scratch/kit-as-windows/summary.txt
 
 demo: windows
 	tools/demo

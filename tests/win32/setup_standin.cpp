@@ -7,7 +7,9 @@
 #include <iterator>
 #include <string>
 
-#include "support.h"
+#include "platform.h"
+#include "tools/desktop/desktop.h"
+#include "window/module_path_win32.h"
 
 namespace {
 
@@ -34,7 +36,7 @@ int wmain()
     if (!GetEnvironmentVariableW(L"STANDIN_RECORD", recordPath, static_cast<DWORD>(std::size(recordPath))))
         return 0;
     // The Windows version is what Wine imitates, under Wine.
-    const std::string record = Utf8(L"path=" + ThisExecutable().wstring() + L"\ncwd=" + CurrentDirectory() +
+    const std::string record = Utf8(L"path=" + ExecutablePath().value_or(L"") + L"\ncwd=" + CurrentDirectory() +
                                     L"\ncommandline=" + GetCommandLineW() + L"\nshow=" + ShowState()) +
                                "\nwindows=" + WindowsVersion() + "\nend\n";
     HANDLE file = CreateFileW(recordPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,

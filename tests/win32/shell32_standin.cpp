@@ -34,8 +34,17 @@ void Append(const std::wstring& file, const std::string& text)
     CloseHandle(out);
 }
 
-// A string argument as given: "<null>" tells an absent one from an empty one.
-std::string Text(LPCSTR text) { return text ? text : "<null>"; }
+// A string argument as the caller meant it, in the ANSI code page, recorded in UTF-8 as every
+// record is; "<null>" tells an absent one from an empty one.
+std::string Text(LPCSTR text)
+{
+    if (!text)
+        return "<null>";
+    wchar_t wide[32768];
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, static_cast<int>(std::size(wide)));
+    char utf8[3 * 32768];
+    return length > 0 && WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) > 0 ? utf8 : "<unreadable>";
+}
 
 }  // namespace
 

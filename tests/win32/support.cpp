@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include "window/module_path_win32.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -8,45 +10,7 @@
 #include <sstream>
 #include <vector>
 
-bool IsWine()
-{
-    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return wine;
-}
-
-bool WineMeansAvailable()
-{
-    wchar_t value[4] = {};
-    const DWORD length = GetEnvironmentVariableW(L"LAUNCHER_TESTS_AS_WINDOWS", value, static_cast<DWORD>(std::size(value)));
-    return IsWine() && !(length == 1 && value[0] == L'1');
-}
-
-std::string WindowsVersion()
-{
-    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const auto getVersion = reinterpret_cast<RtlGetVersionFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!getVersion || getVersion(&version) != 0)
-        return "unknown";
-    return std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion);
-}
-
-SIZE ScreenDpi()
-{
-    HDC screen = GetDC(nullptr);
-    const SIZE dpi{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
-
-fs::path ThisExecutable()
-{
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path;
-}
+fs::path ThisExecutable() { return ExecutablePath().value_or(L""); }
 
 fs::path ExtendedLength(const fs::path& path)
 {
@@ -85,6 +49,8 @@ void EmptyFolder(const fs::path& folder)
     if (folder.has_relative_path())  // a drive root always exists, and the library fails on it
         fs::create_directories(folder);
 }
+
+void RemoveFolder(const fs::path& folder) { RemoveTree(ExtendedLength(folder).wstring()); }
 
 fs::path FreshScratch(std::string name)
 {
@@ -132,14 +98,27 @@ DriveRoot::~DriveRoot()
         DefineDosDeviceW(DDD_REMOVE_DEFINITION, mapped_.c_str(), nullptr);
 }
 
-Process::Process(const fs::path& exe, const std::wstring& arguments, const fs::path& currentDirectory)
+Process::Process(const fs::path& exe, const std::wstring& arguments, const fs::path& currentDirectory, const fs::path& output)
 {
     std::wstring commandLine = L"\"" + exe.wstring() + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!output.empty()) {
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        file = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = startup.hStdError = file;
+    }
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, file != INVALID_HANDLE_VALUE, 0, nullptr,
                         currentDirectory.c_str(), &startup, &info_))
         info_ = {};
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
 }
 
 Process::~Process()

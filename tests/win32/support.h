@@ -8,21 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "platform.h"
 #include "tools/desktop/desktop.h"
 
 namespace fs = std::filesystem;
-
-// Where the tests run. Under Wine every check runs, some through means that only Wine has: its
-// exec trace, per-program DLL choices and imitated Windows versions, a DPI set in the registry.
-// On Windows, and under Wine with LAUNCHER_TESTS_AS_WINDOWS=1, every check takes the Windows way,
-// and one that has none skips with its reason.
-bool WineMeansAvailable();
-// Wine itself, whatever the tests were told: for what its session provides (the drive M:).
-bool IsWine();
-// The Windows version as the system states it ("6.1"), which no compatibility setting bends.
-std::string WindowsVersion();
-// The DPI this program is told, as the launcher is: neither declares itself DPI-aware.
-SIZE ScreenDpi();
 
 // The folder of the running test program: the build's bin/ with every program it starts.
 fs::path BinDirectory();
@@ -31,8 +20,10 @@ fs::path ThisExecutable();
 fs::path ExtendedLength(const fs::path& path);
 // An empty folder for one test, under the test run's scratch folder.
 fs::path FreshScratch(std::string name);
-// Removes everything inside the folder (a drive root too) and keeps the folder.
+// Removes everything inside the folder (a drive root too) and keeps the folder; RemoveFolder
+// takes the folder too.
 void EmptyFolder(const fs::path& folder);
+void RemoveFolder(const fs::path& folder);
 // Lays out a medium: each named language folder gets the recording stand-in as setup.exe.
 void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages);
 // The stand-in shell32.dll, which records what it is asked and marks where it is loaded.
@@ -57,7 +48,8 @@ private:
 
 class Process {
 public:
-    Process(const fs::path& exe, const std::wstring& arguments, const fs::path& currentDirectory);
+    // `output`, when named, receives what the program writes to its standard output and error.
+    Process(const fs::path& exe, const std::wstring& arguments, const fs::path& currentDirectory, const fs::path& output = {});
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;

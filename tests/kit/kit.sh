@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# The Windows test kit used as a person would use it on Windows, here through Wine's cmd. The
+# kit is unpacked into a fresh folder whose path has spaces and accents, and run-tests.cmd run:
+#   kit.sh as-wine ARCHIVE WORK      as it is: every check runs, none skips, none fails
+#   kit.sh as-windows ARCHIVE WORK   with LAUNCHER_TESTS_AS_WINDOWS=1, from the folder made
+#                                    read-only as a disc is; meanwhile a second copy is refused
+#   kit.sh not-in-ansi ARCHIVE WORK  from a folder named with a letter that the ANSI code page
+#                                    lacks: it works in a temporary folder, and passes
+#   kit.sh incomplete ARCHIVE WORK   with a file missing: refused, naming the file
+#   kit.sh faulty ARCHIVE WORK       with a launcher whose German button starts French: both
+#                                    ways fail and name the failing tests
+# Runs in the test run's Wine session (WINE_SESSION_DIR). The summary lines of the runs that
+# should pass go to WORK/summary.txt, which 'make test' shows.
+set -euo pipefail
+mode=${1:?usage: kit.sh as-wine|as-windows|incomplete|faulty ARCHIVE WORK}
+archive=${2:?usage: kit.sh MODE ARCHIVE WORK}
+work=${3:?usage: kit.sh MODE ARCHIVE WORK}
+fail() { echo "FAIL: $*"; exit 1; }
+
+# A folder read-only even for root, as a disc is: immutable where the file system allows it.
+read_only() {
+  if [ "$(id -u)" != 0 ]; then chmod -R a-w "$1"; else chattr -R +i "$1" 2>/dev/null; fi ||
+    fail "cannot make $1 read-only here (chattr needs an ext file system and CAP_LINUX_IMMUTABLE)"
+}
+writable() {
+  [ -d "$1" ] || return 0
+  if [ "$(id -u)" != 0 ]; then chmod -R u+w "$1"; else chattr -R -i "$1" 2>/dev/null || true; fi
+}
+writable "$work"
+rm -rf "$work"; mkdir -p "$work"
+trap 'writable "$work"' EXIT
+. "$WINE_SESSION_DIR/session.env"
+export WINEDEBUG=-all
+# The end-to-end tests read Wine's exec trace of the launcher from the programs' shared stderr.
+stderr=$work/wine-stderr.log
+: >"$stderr"
+WINE_STDERR_WINDOWS_PATH=$(winepath -w "$stderr")
+export WINE_STDERR_WINDOWS_PATH
+# Spaces and accents; for not-in-ansi, a Greek letter, which code page 1252 lacks.
+kit="$work/Prüfung à l'été"
+[ "$mode" != not-in-ansi ] || kit="$work/Prüfung Ω"
+mkdir -p "$kit"
+(cd "$kit" && cmake -E tar xf "$archive")
+
+# run LOG [FILTER]: run-tests.cmd through Wine's cmd, with a limit; prints its exit code.
+run() {
+  local log=$1 status=0
+  shift
+  timeout 900 wine cmd /c "$(winepath -w "$kit/run-tests.cmd")" "$@" </dev/null >"$log" 2>>"$stderr" || status=$?
+  echo "$status"
+}
+last_line() { tail -n1 "$1" | tr -d '\r'; }
+passing() {  # passing LOG STATUS SKIPS: exit 0 and a summary of nothing failed (and SKIPS skipped, when given)
+  local summary
+  summary=$(last_line "$1")
+  [ "$2" = 0 ] || fail "run-tests.cmd exited with $2:"$'\n'"$(cat "$1")"
+  [[ $summary =~ ^[1-9][0-9]*\ passed,\ 0\ failed,\ ([0-9]+)\ skipped$ ]] || fail "the last line is \"$summary\":"$'\n'"$(cat "$1")"
+  [ -z "${3:-}" ] || [ "${BASH_REMATCH[1]}" = "$3" ] || fail "expected $3 skipped:"$'\n'"$(grep '^skipped' "$1")"
+}
+
+# The run said where it worked, and that folder is gone.
+worked_in_a_temporary_folder() {
+  local temporary
+  temporary=$(sed -n 's/^The tests work in \(.*\) and remove it when they end\.\r\?$/\1/p' "$1")
+  [ -n "$temporary" ] || fail "the run did not say where it works:"$'\n'"$(cat "$1")"
+  [ ! -e "$(winepath -u "$temporary")" ] || fail "the temporary folder $temporary was left behind"
+}
+
+case $mode in
+as-wine)
+  status=$(run "$work/run.log")
+  passing "$work/run.log" "$status" 0
+  ! grep -q '^The tests work in' "$work/run.log" || fail "the run left the kit's folder for a temporary one"
+  echo "kit under Wine, every check: $(last_line "$work/run.log")" | tee "$work/summary.txt"
+  ;;
+
+as-windows)
+  read_only "$kit"
+  export LAUNCHER_TESTS_AS_WINDOWS=1
+  run "$work/run.log" >"$work/status" &
+  first=$!
+  # A second copy while the first runs: the two would fight over the pointer and the keyboard.
+  for _ in $(seq 600); do grep -q '^Windows ' "$work/run.log" 2>/dev/null && break; sleep 0.1; done
+  grep -q '^Windows ' "$work/run.log" || fail "the first run did not start:"$'\n'"$(cat "$work/run.log")"
+  second=$(run "$work/second.log")
+  [ "$second" != 0 ] || fail "a second copy ran while the first was running"
+  grep -q 'Another run of this kit is going on' "$work/second.log" || fail "the second copy said:"$'\n'"$(cat "$work/second.log")"
+  wait $first
+  passing "$work/run.log" "$(cat "$work/status")"
+  grep -q 'cannot be written' "$work/run.log" || fail "the run did not say that the kit's folder is read-only"
+  worked_in_a_temporary_folder "$work/run.log"
+  echo "kit as on Windows, from a read-only folder: $(last_line "$work/run.log")" | tee "$work/summary.txt"
+  echo "skipped there:"; grep '^skipped' "$work/run.log" || true
+  ;;
+
+not-in-ansi)
+  status=$(run "$work/run.log" '*KeyLaunch*EnterOnFrench*')
+  passing "$work/run.log" "$status" 0
+  grep -q "letters that this Windows's ANSI code page lacks" "$work/run.log" || fail "the run did not say why it left the kit's folder"
+  worked_in_a_temporary_folder "$work/run.log"
+  ;;
+
+incomplete)
+  rm "$kit/bin/setup_standin.exe"
+  status=$(run "$work/run.log")
+  [ "$status" != 0 ] || fail "a kit without bin/setup_standin.exe ran"
+  grep -q 'bin\\setup_standin.exe is missing' "$work/run.log" || fail "the run did not name the missing file:"$'\n'"$(cat "$work/run.log")"
+  ;;
+
+faulty)
+  # German's path suffix, changed in the launcher's data to French's: a fault no code change shows.
+  perl -e '
+    my ($file) = @ARGV;
+    open(my $in, "<:raw", $file) or die "$file: $!\n"; local $/; my $data = <$in>; close $in;
+    my $utf16 = sub { join "", map { $_ . "\0" } split //, shift };
+    my ($from, $to) = ($utf16->("\\German\\setup.exe"), $utf16->("\\French\\setup.exe"));
+    my $found = () = $data =~ /\Q$from\E/g;
+    die "German'"'"'s path suffix is in $file $found times, not once\n" unless $found == 1;
+    $data =~ s/\Q$from\E/$to/;
+    open(my $out, ">:raw", $file) or die "$file: $!\n"; print $out $data; close $out;' "$kit/bin/Project1.exe"
+  # The tests that press German, both ways.
+  for windows in "" 1; do
+    status=$(LAUNCHER_TESTS_AS_WINDOWS=$windows run "$work/run$windows.log" '*German*:*OneShellRequest*:*PressesWhile*')
+    [ "$status" != 0 ] || fail "the faulty launcher passed (LAUNCHER_TESTS_AS_WINDOWS=$windows):"$'\n'"$(cat "$work/run$windows.log")"
+    grep -q '^FAILED   EnterAndSpace/KeyLaunch.LaunchesTheFocusedLanguageAndEnds/EnterOnGerman' "$work/run$windows.log" ||
+      fail "the run did not name the test that presses Enter on German:"$'\n'"$(cat "$work/run$windows.log")"
+    echo "faulty launcher, LAUNCHER_TESTS_AS_WINDOWS=$windows: $(grep -c '^FAILED' "$work/run$windows.log") tests failed: $(last_line "$work/run$windows.log")"
+    grep '^FAILED' "$work/run$windows.log"
+  done
+  ;;
+
+*) fail "unknown mode $mode" ;;
+esac
+echo "ok: $mode"
