@@ -1,5 +1,5 @@
 # Front end for the two builds. Every target sets up what is missing on the machine first.
-.PHONY: all deps windows native test demo medium bench assets clean
+.PHONY: all deps windows native test windows-kit demo medium bench assets clean
 
 JOBS ?= $(shell nproc)
 
@@ -19,6 +19,10 @@ native: deps
 test: windows native
 	ctest --preset all
 	@cat build/windows/scratch/kit-as-wine/summary.txt build/windows/scratch/kit-as-windows/summary.txt
+
+# The Win32 tests as one archive for a real Windows: build/windows-kit.zip, with run-tests.cmd.
+windows-kit: windows
+	@echo "make: the kit is build/windows-kit.zip; unpack it on Windows and run run-tests.cmd"
 
 demo: windows
 	tools/demo

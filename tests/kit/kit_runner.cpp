@@ -262,13 +262,13 @@ void WriteJUnit(const fs::path& file, const std::vector<Result>& results)
 
 // --- The runs ----------------------------------------------------------------------------
 
-std::string Where()
+std::string Where(bool tests)
 {
     const SIZE dpi = ScreenDpi();
     std::string where = "Windows " + WindowsVersion() + (IsWine() ? " as Wine plays it" : "") + ", " + std::to_string(dpi.cx) +
                         " DPI, a screen of " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " x " +
                         std::to_string(GetSystemMetrics(SM_CYSCREEN)) + ".";
-    if (IsWine())
+    if (tests && IsWine())
         where += WineMeansAvailable() ? " Every check runs, Wine's own means included."
                                       : " Each check takes the Windows way (LAUNCHER_TESTS_AS_WINDOWS=1).";
     return where;
@@ -292,7 +292,7 @@ int RunTests(const fs::path& kit, const std::wstring& filter, bool waitForKey)
     EmptyFolder(workspace.work);
     std::error_code error;
     fs::create_directories(workspace.results, error);
-    Say(Where());
+    Say(Where(true));
     std::vector<Result> results;
     size_t counts[3] = {};
     for (const wchar_t* name : kTestPrograms) {
@@ -321,7 +321,7 @@ int RunBench(const fs::path& kit, const std::wstring& rounds, bool waitForKey)
     const Workspace workspace = ChooseWorkspace(kit);
     std::error_code error;
     fs::create_directories(workspace.results, error);
-    Say(Where());
+    Say(Where(false));
     Say("The benchmark starts each program of its ladder " + Utf8(rounds.empty() ? L"101" : rounds) +
         " times; that takes some minutes.");
     const fs::path table = workspace.results / L"bench.md";
