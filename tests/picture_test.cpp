@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "resources/picture_codec.h"
 #include "resources/welcome_picture.h"
 #include "tools/artwork/picture_encoder.h"
@@ -152,10 +154,59 @@ TEST(PictureCodec, RefusesEveryTruncationOfTheCarriedStream)
     EXPECT_FALSE(Decoded(resealed).has_value()) << "trailing bytes under a good checksum are accepted";
 }
 
+// A stream of the given size made of `payload`, the sequences after the header, with its checksum.
+Bytes StreamOf(PictureSize size, const Bytes& payload)
+{
+    Bytes stream(picture_stream::kHeaderSize + payload.size());
+    std::copy(std::begin(picture_stream::kMagic), std::end(picture_stream::kMagic), stream.begin());
+    stream[4] = static_cast<std::uint8_t>(size.width), stream[5] = static_cast<std::uint8_t>(size.width >> 8);
+    stream[6] = static_cast<std::uint8_t>(size.height), stream[7] = static_cast<std::uint8_t>(size.height >> 8);
+    std::copy(payload.begin(), payload.end(), stream.begin() + picture_stream::kHeaderSize);
+    Reseal(stream);
+    return stream;
+}
+
+// Four literals, then a match of `length` bytes from `distance` bytes back, then an empty last
+// sequence.
+Bytes LiteralsThenMatch(std::size_t distance, std::size_t length)
+{
+    return {static_cast<std::uint8_t>(4 << 4 | (length - picture_stream::kMinMatch)), 1, 2, 3, 4,
+            static_cast<std::uint8_t>(distance), static_cast<std::uint8_t>(distance >> 8), 0};
+}
+
+// Decodes into pixels that have a guard byte on either side, which the decoder must never touch.
+bool DecodesWithinGuards(const Bytes& stream)
+{
+    const std::optional<PictureSize> size = PictureSizeOf(stream);
+    Bytes guarded(size->Bytes() + 2, 0xA5);
+    const bool decoded = DecodePicture(stream, std::span(guarded).subspan(1, size->Bytes()));
+    EXPECT_EQ(guarded.front(), 0xA5) << "the decoder wrote before the pixels";
+    EXPECT_EQ(guarded.back(), 0xA5) << "the decoder wrote past the pixels";
+    return decoded;
+}
+
+TEST(PictureCodec, HoldsMatchesWithinThePixelsToTheByte)
+{
+    // Four literals and a match that reaches back to the very first byte decode; one byte further
+    // back is before the start.
+    EXPECT_TRUE(DecodesWithinGuards(StreamOf({2, 1}, LiteralsThenMatch(4, 4))));
+    EXPECT_FALSE(DecodesWithinGuards(StreamOf({2, 1}, LiteralsThenMatch(5, 4)))) << "a match from one byte before the start";
+    // A match that fills the pixels to their last byte decodes; one byte longer runs past them.
+    EXPECT_TRUE(DecodesWithinGuards(StreamOf({3, 1}, LiteralsThenMatch(4, 8))));
+    EXPECT_FALSE(DecodesWithinGuards(StreamOf({3, 1}, LiteralsThenMatch(4, 9)))) << "a match one byte past the end";
+}
+
 TEST(PictureCodec, RefusesDamagedStreams)
 {
-    // Any change of a stream is refused, never decoded into another picture.
+    // Any change of a stream is refused, never decoded into another picture: every byte of the
+    // header, the whole of the checksum among them, and bytes all through the rest.
     const Bytes stream = CarriedStream();
+    for (size_t at = 0; at < picture_stream::kHeaderSize; ++at)
+        for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
+            Bytes damaged = stream;
+            damaged[at] ^= flip;
+            ASSERT_FALSE(Decoded(damaged).has_value()) << "a damaged header was taken, at " << at;
+        }
     for (size_t at = 0; at < stream.size(); at += 41)
         for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
             Bytes damaged = stream;

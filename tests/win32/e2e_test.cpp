@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
 
 #include "resources/welcome_picture.h"
 #include "support.h"
@@ -385,6 +386,113 @@ TEST_F(LauncherRun, AClickOnThePromptDoesNothing)
     EXPECT_FALSE(Ended(0));
 }
 
+// A plain window of the test's own, on a thread of its own that runs its messages, where it does
+// not cover `clear`: a corner of the work area.
+class OtherWindow {
+public:
+    explicit OtherWindow(const RECT& clear)
+    {
+        RECT work{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        constexpr int kWidth = 120, kHeight = 80, kInset = 10;
+        for (POINT corner : {POINT{work.left + kInset, work.top + kInset}, POINT{work.right - kInset - kWidth, work.top + kInset},
+                             POINT{work.left + kInset, work.bottom - kInset - kHeight},
+                             POINT{work.right - kInset - kWidth, work.bottom - kInset - kHeight}}) {
+            const RECT place{corner.x, corner.y, corner.x + kWidth, corner.y + kHeight};
+            RECT overlap;
+            if (!IntersectRect(&overlap, &place, &clear)) {
+                place_ = place;
+                break;
+            }
+        }
+        if (IsRectEmpty(&place_))
+            return;
+        HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        thread_ = std::thread([this, created] {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = WindowProc;
+            windowClass.hInstance = GetModuleHandleW(nullptr);
+            windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+            windowClass.lpszClassName = L"TolvanixTestOtherWindow";
+            RegisterClassW(&windowClass);
+            window_ = CreateWindowExW(0, windowClass.lpszClassName, L"Another window", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE,
+                                      place_.left, place_.top, place_.right - place_.left, place_.bottom - place_.top,
+                                      nullptr, nullptr, windowClass.hInstance, nullptr);
+            SetEvent(created);
+            MSG message;
+            while (window_ && GetMessageW(&message, nullptr, 0, 0) > 0)
+                DispatchMessageW(&message);
+        });
+        WaitForSingleObject(created, 30000);
+        CloseHandle(created);
+    }
+    ~OtherWindow()
+    {
+        if (window_)
+            PostMessageW(window_, WM_CLOSE, 0, 0);
+        if (thread_.joinable())
+            thread_.join();
+    }
+    HWND Handle() const { return window_; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_DESTROY)
+            PostQuitMessage(0);
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    RECT place_{};
+    HWND window_ = nullptr;
+    std::thread thread_;
+};
+
+TEST_F(LauncherRun, SwitchingAwayAndBackKeepsTheFocusedButton)
+{
+    StartFromFreshMedium();
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitForFocusOn(L"German"));
+    RECT launcher;
+    GetWindowRect(window_, &launcher);
+    const OtherWindow other(launcher);
+    if (!other.Handle())
+        GTEST_SKIP() << "no corner of the work area is clear of the launcher for another window";
+
+    // Away by a click on the other window, back by a click on the launcher's picture, where no
+    // control stands: the focus comes back to German, and Enter starts German.
+    ASSERT_TRUE(ClickOn(other.Handle()));
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other.Handle(); }, 20000)) << "the other window did not come to the front";
+    POINT picture{20, LayoutRect(L"Command3").bottom};
+    ClientToScreen(window_, &picture);
+    ASSERT_TRUE(ClickAt(picture));
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }, 20000)) << "the launcher did not come back to the front";
+    EXPECT_TRUE(WaitForFocusOn(L"German")) << "back in the launcher, the focus is on " << FocusCaption();
+    PressKey(VK_RETURN);
+    const std::string record = WaitForStart();
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(CountRecords(record), 1);
+    EXPECT_EQ(RecordField(record, "path"), Utf8((medium_ / L"German\\setup.exe").wstring()));
+}
+
+TEST_F(LauncherRun, NoDllIsTakenFromBesideTheLauncherOrItsCurrentFolder)
+{
+    // The launcher's start confines the search of every DLL that system code later loads by its
+    // bare name. Where Windows cannot confine it (no SetDefaultDllDirectories), only the current
+    // folder leaves it, and Wine keeps even that one.
+    const fs::path medium = LayOutMedium();
+    Start(medium);
+    const wchar_t* const kPlanted = PlantDll(elsewhere_);
+    if (Kernel32Export("SetDefaultDllDirectories")) {
+        PlantDll(medium);
+        EXPECT_FALSE(LoadIntoProcess(*process_, kPlanted)) << "the launcher's search took a DLL from beside it or from its current folder";
+    } else if (!IsWine()) {
+        EXPECT_FALSE(LoadIntoProcess(*process_, kPlanted)) << "the launcher's search took a DLL from its current folder";
+    }
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Ended());
+}
+
 // --- The request ------------------------------------------------------------------------
 
 TEST_F(LauncherRun, MakesExactlyTheOneShellRequestAndTheSetupStartsAsAsked)
@@ -551,10 +659,12 @@ TEST_F(LauncherRun, AMissingSetupProgramStillEndsTheLauncherWithNothingOfItsOwn)
     PressKey(VK_RETURN);
     // The launcher ends. Windows's shell first shows a box of its own about the missing program,
     // owned by the launcher's window, and returns once it is answered; Wine's shows none.
-    std::vector<HWND> shellBoxOwners;
-    EXPECT_NE(process_->WaitForExitClosingShellBoxes(shellBoxOwners), -1) << "the launcher waits for something after a failed request";
-    for (HWND owner : shellBoxOwners)
-        EXPECT_EQ(owner, launcherWindow) << "the shell's box is not owned by the launcher's window";
+    std::vector<Process::Box> boxes;
+    EXPECT_NE(process_->WaitForExitClosingBoxes(boxes), -1) << "the launcher waits for something after a failed request";
+    for (const Process::Box& box : boxes) {
+        EXPECT_NE(box.caption, L"Project1") << "the launcher showed a box of its own: " << Utf8(box.text);
+        EXPECT_EQ(box.owner, launcherWindow) << "the shell's box is not owned by the launcher's window";
+    }
     EXPECT_EQ(Record(), "");
 }
 

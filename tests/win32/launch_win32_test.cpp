@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "probe.h"
 #include "support.h"
 #include "window/ansi_win32.h"
 #include "window/dll_search_win32.h"
@@ -80,7 +85,7 @@ struct LaunchOutcome {
     long exitCode;
     std::string shellResult;          // "" when the program ended before the shell answered
     std::string record;               // what the stand-in setup programs recorded
-    std::vector<HWND> shellBoxOwners;  // the owners of the boxes Windows's shell showed
+    std::vector<Process::Box> boxes;  // the message boxes the probe showed
 };
 
 LaunchOutcome LaunchFrom(const fs::path& medium, const wchar_t* exeName, const wchar_t* control, const fs::path& elsewhere,
@@ -96,19 +101,23 @@ LaunchOutcome LaunchFrom(const fs::path& medium, const wchar_t* exeName, const w
     LaunchOutcome outcome{};
     Process probe(copy, L"--launch " + std::wstring(windows) + L" " + control + L" \"" + result.wstring() + L"\"", elsewhere);
     EXPECT_TRUE(probe.Started()) << Utf8(copy.wstring()) << " error " << GetLastError();
-    outcome.exitCode = probe.WaitForExitClosingShellBoxes(outcome.shellBoxOwners);
-    if (expectStart)
+    outcome.exitCode = probe.WaitForExitClosingBoxes(outcome.boxes);
+    const bool fatal = std::any_of(outcome.boxes.begin(), outcome.boxes.end(), [](const Process::Box& box) { return box.caption == L"Project1"; });
+    if (expectStart && !fatal)
         WaitFor([&] { return ReadText(record).find("end\n") != std::string::npos; });
     outcome.shellResult = ReadText(result);
     outcome.record = ReadText(record);
     return outcome;
 }
 
-// The shell's boxes about a failed request belong to the window that asked: the probe's.
-void ExpectOwnedByTheProbe(const LaunchOutcome& outcome)
+// The launch reported no fatal error, and the shell's boxes about a failed request (Windows
+// shows them) belong to the window that asked: the probe's.
+void ExpectNoFatalErrorAndOwnedShellBoxes(const LaunchOutcome& outcome)
 {
-    for (HWND owner : outcome.shellBoxOwners)
-        EXPECT_NE(owner, nullptr) << "the shell's box has no owner window";
+    for (const Process::Box& box : outcome.boxes) {
+        EXPECT_NE(box.caption, L"Project1") << "the launch failed: " << Utf8(box.text);
+        EXPECT_NE(box.owner, nullptr) << "the shell's box has no owner window: " << Utf8(box.text);
+    }
 }
 
 TEST(ShellBinding, StartsTheChosenSetupProgramInTheLaunchersCurrentDirectory)
@@ -117,13 +126,18 @@ TEST(ShellBinding, StartsTheChosenSetupProgramInTheLaunchersCurrentDirectory)
     const fs::path medium = scratch / L"medium";
     LayOutLanguageFolders(medium, {L"English", L"German", L"French"});
 
-    const LaunchOutcome outcome = LaunchFrom(medium, L"Project1.exe", L"Command2", scratch, true);
-    EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_GT(std::stol("0" + outcome.shellResult), 32) << outcome.shellResult;
-    EXPECT_EQ(CountRecords(outcome.record), 1) << outcome.record;
-    EXPECT_EQ(RecordField(outcome.record, "path"), Utf8((medium / L"German\\setup.exe").wstring()));
-    EXPECT_EQ(RecordField(outcome.record, "cwd"), Utf8(scratch.wstring()));
-    EXPECT_EQ(RecordField(outcome.record, "show"), "5");
+    // On this Windows, and bound as on one whose loader refuses the search flags.
+    for (const wchar_t* windows : {L"this", L"old"}) {
+        SCOPED_TRACE(Utf8(windows));
+        const LaunchOutcome outcome = LaunchFrom(medium, L"Project1.exe", L"Command2", scratch, true, windows);
+        ExpectNoFatalErrorAndOwnedShellBoxes(outcome);
+        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_GT(std::stol("0" + outcome.shellResult), 32) << outcome.shellResult;
+        EXPECT_EQ(CountRecords(outcome.record), 1) << outcome.record;
+        EXPECT_EQ(RecordField(outcome.record, "path"), Utf8((medium / L"German\\setup.exe").wstring()));
+        EXPECT_EQ(RecordField(outcome.record, "cwd"), Utf8(scratch.wstring()));
+        EXPECT_EQ(RecordField(outcome.record, "show"), "5");
+    }
 }
 
 TEST(ShellBinding, AFailedRequestStillEndsTheProgramAndStartsNothing)
@@ -136,7 +150,7 @@ TEST(ShellBinding, AFailedRequestStillEndsTheProgramAndStartsNothing)
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_LE(std::stol("0" + outcome.shellResult), 32);
     EXPECT_EQ(outcome.record, "");
-    ExpectOwnedByTheProbe(outcome);
+    ExpectNoFatalErrorAndOwnedShellBoxes(outcome);
 }
 
 TEST(ShellBinding, ALookalikeFolderIsNeverStartedInPlaceOfTheLaunchersOwn)
@@ -151,7 +165,7 @@ TEST(ShellBinding, ALookalikeFolderIsNeverStartedInPlaceOfTheLaunchersOwn)
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_LE(std::stol("0" + outcome.shellResult), 32);
     EXPECT_EQ(outcome.record, "") << "the decoy was started";
-    ExpectOwnedByTheProbe(outcome);
+    ExpectNoFatalErrorAndOwnedShellBoxes(outcome);
 }
 
 TEST(ShellBinding, AMissingShellIsReportedInABoxCaptionedProject1)
@@ -188,16 +202,15 @@ bool ProbeLoads(const fs::path& folder, const wchar_t* windows, const wchar_t* h
                         currentDirectory) == 0;
 }
 
-TEST(ShellBinding, APlantedDllIsNeverLoadedInPlaceOfTheSystems)
+TEST(DllSearch, APlantedDllIsNeverLoadedInPlaceOfTheSystems)
 {
     const fs::path scratch = FreshScratch("planted");
     const fs::path medium = scratch / L"medium";
     LayOutLanguageFolders(medium, {L"French"});
     const fs::path mark = scratch / L"planted-mark.txt";
     SetEnvironmentVariableW(L"PLANTED_DLL_MARK", mark.c_str());
-    // A DLL of a name that no system folder holds, beside the program: a careless load takes it.
-    constexpr const wchar_t* kPlanted = L"tolvanix_planted.dll";
-    fs::copy_file(StandInShell32(), medium / kPlanted);
+    // A DLL beside the program: a careless load takes it.
+    const wchar_t* const kPlanted = PlantDll(medium);
     ASSERT_TRUE(ProbeLoads(medium, L"this", L"plainly", kPlanted, scratch)) << "the planted DLL was not loadable, so this test proves nothing";
 
     // Each defence on its own, so that neither hides the other's absence. The binding, without
@@ -222,12 +235,45 @@ TEST(ShellBinding, APlantedDllIsNeverLoadedInPlaceOfTheSystems)
     for (const wchar_t* windows : {L"this", L"old"}) {
         SCOPED_TRACE(Utf8(windows));
         const LaunchOutcome outcome = LaunchFrom(medium, L"planted.exe", L"Command3", scratch, true, windows);
+        ExpectNoFatalErrorAndOwnedShellBoxes(outcome);
         EXPECT_EQ(ReadText(mark), "") << "the shell binding loaded the planted shell32.dll";
         EXPECT_EQ(CountRecords(outcome.record), 1) << "the system's shell did not start the setup program";
         fs::remove(mark);
     }
     if (WineMeansAvailable())
         ClearAppDefaults(L"planted.exe");
+}
+
+// SetDllDirectoryW of an older Windows's kernel32, recording what it is given instead of doing it.
+std::vector<std::wstring> dllDirectoriesGiven;
+BOOL WINAPI RecordingSetDllDirectoryW(LPCWSTR directory)
+{
+    dllDirectoriesGiven.push_back(directory ? directory : L"<null>");
+    return TRUE;
+}
+FARPROC RecordingOldKernel32Export(const char* name)
+{
+    return std::string_view(name) == "SetDllDirectoryW" ? AsExport(RecordingSetDllDirectoryW) : OldKernel32Export(name);
+}
+
+TEST(DllSearch, OnOlderWindowsTheCurrentFolderLeavesTheSearch)
+{
+    // Where SetDefaultDllDirectories is missing, the start takes the current folder out of the
+    // search with an empty DLL directory.
+    dllDirectoriesGiven.clear();
+    RestrictDllSearchToSystem(RecordingOldKernel32Export);
+    EXPECT_EQ(dllDirectoriesGiven, std::vector<std::wstring>{L""});
+
+    // A DLL in the folder the program was started from, not its own, is then not found. Wine's
+    // loader keeps the current folder in the search whatever the DLL directory, so only Windows
+    // shows this.
+    if (IsWine())
+        return;
+    const fs::path scratch = FreshScratch("currentfolder");
+    const fs::path program = scratch / L"medium", current = scratch / L"current";
+    const wchar_t* const kPlanted = PlantDll(current);
+    ASSERT_TRUE(ProbeLoads(program, L"this", L"plainly", kPlanted, current)) << "the current folder is not searched anyway, so this proves nothing";
+    EXPECT_FALSE(ProbeLoads(program, L"old", L"restricted", kPlanted, current)) << "the restricted search took the DLL in the current folder";
 }
 
 }  // namespace

@@ -24,12 +24,6 @@ int ReportDirectory(const wchar_t* out)
     return 0;
 }
 
-template <typename Function>
-FARPROC AsExport(Function function)
-{
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
-}
-
 // The search flags (LOAD_LIBRARY_SEARCH_*) came with SetDefaultDllDirectories; a LoadLibraryExW
 // from before refuses them as an invalid parameter.
 constexpr DWORD kSearchFlags = 0x1F00;

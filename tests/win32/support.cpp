@@ -73,6 +73,14 @@ void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const w
 
 fs::path StandInShell32() { return BinDirectory().parent_path() / L"standin" / L"shell32.dll"; }
 
+const wchar_t* PlantDll(const fs::path& folder)
+{
+    constexpr const wchar_t* kName = L"tolvanix_planted.dll";
+    fs::create_directories(folder);
+    fs::copy_file(StandInShell32(), folder / kName, fs::copy_options::overwrite_existing);
+    return kName;
+}
+
 DriveRoot::DriveRoot(const fs::path& scratch)
 {
     if (IsWine()) {
@@ -144,7 +152,7 @@ long Process::WaitForExit(DWORD timeoutMs) const
     return static_cast<long>(code);
 }
 
-long Process::WaitForExitClosingShellBoxes(std::vector<HWND>& boxOwners, DWORD timeoutMs) const
+long Process::WaitForExitClosingBoxes(std::vector<Box>& boxes, DWORD timeoutMs) const
 {
     std::vector<HWND> closed;
     const DWORD start = GetTickCount();
@@ -152,17 +160,16 @@ long Process::WaitForExitClosingShellBoxes(std::vector<HWND>& boxOwners, DWORD t
         const long code = WaitForExit(100);
         if (code != -1)
             return code;
-        // The launcher's own box is captioned "Project1"; any other of its dialog boxes is the shell's.
         for (HWND box = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); box; box = FindWindowExW(nullptr, box, L"#32770", nullptr)) {
             DWORD owner = 0;
             GetWindowThreadProcessId(box, &owner);
-            wchar_t caption[64] = {};
-            GetWindowTextW(box, caption, static_cast<int>(std::size(caption)));
-            if (owner != Id() || !IsWindowVisible(box) || std::wcscmp(caption, L"Project1") == 0 ||
-                std::find(closed.begin(), closed.end(), box) != closed.end())
+            if (owner != Id() || !IsWindowVisible(box) || std::find(closed.begin(), closed.end(), box) != closed.end())
                 continue;
             closed.push_back(box);
-            boxOwners.push_back(GetWindow(box, GW_OWNER));
+            wchar_t caption[256] = {}, text[1024] = {};
+            GetWindowTextW(box, caption, static_cast<int>(std::size(caption)));
+            GetDlgItemTextW(box, 0xFFFF, text, static_cast<int>(std::size(text)));  // a message box's text
+            boxes.push_back({GetWindow(box, GW_OWNER), caption, text});
             PostMessageW(box, WM_COMMAND, IDOK, 0);
             PostMessageW(box, WM_CLOSE, 0, 0);
         }

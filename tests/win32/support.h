@@ -28,6 +28,9 @@ void RemoveFolder(const fs::path& folder);
 void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages);
 // The stand-in shell32.dll, which records what it is asked and marks where it is loaded.
 fs::path StandInShell32();
+// A DLL of a name that no system folder holds, planted in the folder (a copy of the stand-in
+// shell): a careless search finds it there. Returns its name.
+const wchar_t* PlantDll(const fs::path& folder);
 
 // An empty folder that is the root of a drive, as a medium's is. On Windows a free drive letter
 // is mapped to a scratch folder for the test's lifetime, as subst does; Wine's mapping calls map
@@ -59,10 +62,15 @@ public:
     bool Started() const { return info_.hProcess != nullptr; }
     // The exit code, or -1 when it has not ended within the timeout.
     long WaitForExit(DWORD timeoutMs = 60000) const;
-    // The same, for a program whose request the shell cannot carry out. Windows's shell then shows
-    // a box of its own, owned by the window that asked, and returns only once it is answered
-    // (Wine's shows none): each such box is closed, and its owner added to `boxOwners`.
-    long WaitForExitClosingShellBoxes(std::vector<HWND>& boxOwners, DWORD timeoutMs = 60000) const;
+    // A message box the program showed while the wait went on.
+    struct Box {
+        HWND owner;
+        std::wstring caption, text;
+    };
+    // The same, answering each message box the program shows, so that it can end: the launcher's
+    // own ("Project1") about a fatal error, and the shell's about a program it cannot start, which
+    // Windows shows (Wine does not), owned by the window that asked.
+    long WaitForExitClosingBoxes(std::vector<Box>& boxes, DWORD timeoutMs = 60000) const;
 
 private:
     PROCESS_INFORMATION info_{};

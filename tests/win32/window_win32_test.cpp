@@ -11,6 +11,7 @@
 #include "resources/welcome_picture.h"
 #include "support.h"
 #include "tests/recording_shell.h"
+#include "window/form_description.h"
 #include "window/launcher_window_win32.h"
 
 namespace {
@@ -136,6 +137,51 @@ RECT PromptRect()
     return {};
 }
 
+// The box around the white pixels of a rectangle of a DC; empty when there are none.
+RECT WhiteBox(HDC dc, const RECT& within)
+{
+    RECT box{within.right, within.bottom, within.left, within.top};
+    for (int y = within.top; y < within.bottom; ++y)
+        for (int x = within.left; x < within.right; ++x)
+            if (GetPixel(dc, x, y) == RGB(255, 255, 255))
+                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
+                       std::max<LONG>(box.bottom, y + 1)};
+    return box;
+}
+
+// The prompt where the layout puts it: its caption drawn by the test on the field, in a font made
+// from its description, with the cell's top-left corner at the label's.
+RECT PromptWhereTheLayoutPutsIt(HDC like, const RECT& prompt)
+{
+    const SIZE dpi = ScreenDpi();
+    const ControlDescription* label = nullptr;
+    for (const ControlDescription& control : LauncherForm().controls)
+        if (control.kind == ControlKind::Label)
+            label = &control;
+    HDC dc = CreateCompatibleDC(like);
+    HBITMAP canvas = CreateCompatibleBitmap(like, prompt.right + 10, prompt.bottom + 10);
+    HGDIOBJ previousBitmap = SelectObject(dc, canvas);
+    HBRUSH field = CreateSolidBrush(kWelcomeFieldColor);
+    const RECT all{0, 0, prompt.right + 10, prompt.bottom + 10};
+    FillRect(dc, &all, field);
+    DeleteObject(field);
+    const std::string face(label->font.faceName);
+    HFONT font = CreateFontA(-FontHeightPixels(label->font, dpi.cy), 0, 0, 0, label->font.weight, FALSE, FALSE, FALSE,
+                             static_cast<DWORD>(label->font.charset), 0, 0, 0, 0, face.c_str());
+    HGDIOBJ previousFont = SelectObject(dc, font);
+    SetTextColor(dc, RGB(255, 255, 255));
+    SetBkMode(dc, TRANSPARENT);
+    const std::wstring caption(label->caption);
+    TextOutW(dc, prompt.left, prompt.top, caption.c_str(), static_cast<int>(caption.size()));
+    const RECT box = WhiteBox(dc, prompt);
+    SelectObject(dc, previousFont);
+    DeleteObject(font);
+    SelectObject(dc, previousBitmap);
+    DeleteObject(canvas);
+    DeleteDC(dc);
+    return box;
+}
+
 TEST_F(InProcessWindow, PaintDrawsPictureBackgroundAndWhitePrompt)
 {
     // Printed with a client area larger than the picture, as a maximised window would have it.
@@ -149,7 +195,16 @@ TEST_F(InProcessWindow, PaintDrawsPictureBackgroundAndWhitePrompt)
     HBITMAP canvas = CreateCompatibleBitmap(screen, client.cx, client.cy);
     ReleaseDC(nullptr, screen);
     HGDIOBJ previous = SelectObject(memory, canvas);
+    // A colour the window never draws, so that whatever the paint leaves uncovered shows.
+    constexpr COLORREF kUnpainted = RGB(1, 2, 3);
+    HBRUSH unpainted = CreateSolidBrush(kUnpainted);
+    const RECT all{0, 0, client.cx, client.cy};
+    FillRect(memory, &all, unpainted);
+    DeleteObject(unpainted);
     SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    for (int y = 0; y < client.cy; y += 7)
+        for (int x = 0; x < client.cx; x += 7)
+            ASSERT_NE(GetPixel(memory, x, y), kUnpainted) << "the paint leaves " << x << "," << y << " uncovered";
 
     // The picture is drawn 1:1 whatever the DPI: its points do not scale.
     const COLORREF field = kWelcomeFieldColor, buttonFace = GetSysColor(COLOR_BTNFACE);
@@ -159,15 +214,15 @@ TEST_F(InProcessWindow, PaintDrawsPictureBackgroundAndWhitePrompt)
     EXPECT_EQ(GetPixel(memory, 300, 450), buttonFace) << "below the picture";
     EXPECT_EQ(GetPixel(memory, client.cx - 1, client.cy - 1), buttonFace);
     int white = 0;
-    RECT text{prompt.right, prompt.bottom, prompt.left, prompt.top};  // the box around the prompt's white pixels
     for (int y = prompt.top; y < prompt.bottom; ++y)
         for (int x = prompt.left; x < prompt.right; ++x)
-            if (GetPixel(memory, x, y) == RGB(255, 255, 255)) {
-                ++white;
-                text = {std::min<LONG>(text.left, x), std::min<LONG>(text.top, y), std::max<LONG>(text.right, x + 1),
-                        std::max<LONG>(text.bottom, y + 1)};
-            }
+            white += GetPixel(memory, x, y) == RGB(255, 255, 255);
     EXPECT_GT(white, 200) << "white prompt pixels in the label's rectangle";
+    // The prompt's text stands where the layout puts it, to the pixel.
+    const RECT text = WhiteBox(memory, prompt), expected = PromptWhereTheLayoutPutsIt(memory, prompt);
+    EXPECT_TRUE(EqualRect(&text, &expected)) << "the prompt's text spans (" << text.left << "," << text.top << ")-(" << text.right
+                                             << "," << text.bottom << "), where the layout puts it at (" << expected.left << ","
+                                             << expected.top << ")-(" << expected.right << "," << expected.bottom << ")";
     for (int x = prompt.left; x < prompt.right; ++x)  // nothing of the prompt strays outside its rectangle
         EXPECT_EQ(GetPixel(memory, x, prompt.bottom), x < 686 && prompt.bottom < 450 ? field : buttonFace) << x;
     // The prompt is drawn without a background: the field shows between and inside its letters.
@@ -178,6 +233,24 @@ TEST_F(InProcessWindow, PaintDrawsPictureBackgroundAndWhitePrompt)
     EXPECT_GT(fieldInText, (text.right - text.left) * (text.bottom - text.top) / 3)
         << "the field shows at " << fieldInText << " points of the prompt's line";
 
+    SelectObject(memory, previous);
+    DeleteObject(canvas);
+    DeleteDC(memory);
+}
+
+TEST_F(InProcessWindow, NothingIsErasedBeforeThePaint)
+{
+    // An erase before each paint would flicker on every resize and repaint: the class has no
+    // brush, and the window answers the erase without drawing.
+    EXPECT_EQ(GetClassLongPtrW(window, GCLP_HBRBACKGROUND), 0) << "the window's class has a background brush";
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP canvas = CreateCompatibleBitmap(screen, 16, 16);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ previous = SelectObject(memory, canvas);
+    SetPixel(memory, 8, 8, RGB(1, 2, 3));
+    SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
+    EXPECT_EQ(GetPixel(memory, 8, 8), RGB(1, 2, 3)) << "the erase drew";
     SelectObject(memory, previous);
     DeleteObject(canvas);
     DeleteDC(memory);
