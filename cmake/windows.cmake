@@ -24,9 +24,10 @@ target_link_libraries(launch_win32 PUBLIC launch)
 
 # The window: everything of Project1.exe but its entry, so tests can build it in-process too.
 add_library(launcher_window STATIC
+  window/accessible_win32.cpp
   window/launcher_window_win32.cpp
   window/picture_win32.cpp)
-target_link_libraries(launcher_window PUBLIC launch_win32 layout picture_codec welcome_picture)
+target_link_libraries(launcher_window PUBLIC launch_win32 layout picture_codec welcome_picture ole32)
 
 enable_language(RC)
 add_executable(Project1 WIN32 window/main_win32.cpp window/no_exceptions_win32.cpp resources/launcher.rc)

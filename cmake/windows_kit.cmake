@@ -4,7 +4,7 @@
 
 add_executable(kit_runner tests/kit/kit_runner.cpp tests/win32/platform.cpp tests/win32/support.cpp)
 target_include_directories(kit_runner PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(kit_runner PRIVATE launch_win32 desktop xp_runtime)
+target_link_libraries(kit_runner PRIVATE launch_win32 desktop oleacc oleaut32 ole32 uuid xp_runtime)
 target_link_options(kit_runner PRIVATE -static -municode)
 
 set(KIT_ARCHIVE ${CMAKE_BINARY_DIR}/windows-kit.zip CACHE FILEPATH "Where make windows-kit writes the archive")

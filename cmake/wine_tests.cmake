@@ -48,7 +48,7 @@ add_executable(win32_tests
   tests/win32/window_win32_test.cpp
   resources/launcher.rc)
 target_include_directories(win32_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(win32_tests PRIVATE launcher_window desktop gtest version xp_runtime)
+target_link_libraries(win32_tests PRIVATE launcher_window desktop gtest version oleacc oleaut32 ole32 uuid xp_runtime)
 target_link_options(win32_tests PRIVATE -static -municode)
 add_dependencies(win32_tests setup_standin shell32_standin Project1)
 
@@ -59,7 +59,7 @@ set_tests_properties(build.resources PROPERTIES LABELS build)
 add_executable(launcher_e2e_tests tests/win32/main.cpp tests/win32/platform.cpp tests/win32/probe.cpp tests/win32/support.cpp
   tests/win32/e2e_test.cpp)
 target_include_directories(launcher_e2e_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(launcher_e2e_tests PRIVATE launch_win32 layout desktop gtest xp_runtime)
+target_link_libraries(launcher_e2e_tests PRIVATE launch_win32 layout desktop gtest oleacc oleaut32 ole32 uuid xp_runtime)
 target_link_options(launcher_e2e_tests PRIVATE -static -municode)
 add_dependencies(launcher_e2e_tests setup_standin shell32_standin Project1)
 

@@ -137,6 +137,7 @@ LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
     case WM_ACTIVATE: OnActivate(wParam); break;
     case WM_SETFOCUS: OnSetFocus(); return 0;
+    case WM_GETOBJECT: return OnGetObject(wParam, lParam);
     case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
@@ -247,4 +248,16 @@ void LauncherWindow::OnSetFocus()
 {
     if (focusWhenInactive_)
         SetFocus(focusWhenInactive_);
+}
+
+LRESULT LauncherWindow::OnGetObject(WPARAM flags, LPARAM objectId)
+{
+    // Only the client area has an object of the window's own; the rest is the system's.
+    if (static_cast<LONG>(static_cast<DWORD>(objectId)) == OBJID_CLIENT) {
+        if (!accessible_)
+            accessible_ = CreateClientAccessible(window_, Label().caption, ToRect(ControlPixels(Label(), dpiX_, dpiY_)));
+        if (accessible_)
+            return AccessibleResult(accessible_.get(), flags);
+    }
+    return DefWindowProcW(window_, WM_GETOBJECT, flags, objectId);
 }

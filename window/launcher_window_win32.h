@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "accessible_win32.h"
 #include "form_description.h"
 #include "handles_win32.h"
 #include "launch/launch_choice.h"
@@ -32,6 +33,7 @@ private:
     void OnCommand(int id, int notification);
     void OnActivate(WPARAM state);
     void OnSetFocus();
+    LRESULT OnGetObject(WPARAM flags, LPARAM objectId);
     void Activate(HWND button);
 
     HINSTANCE instance_;
@@ -47,4 +49,7 @@ private:
     UniqueBitmap picture_;
     UniqueMemoryDc pictureDc_;
     Selection pictureSelection_;
+    // Made at a screen reader's first request; it goes with the window, while the reader may
+    // keep the object longer.
+    UniqueAccessible accessible_;
 };

@@ -82,6 +82,7 @@ protected:
 
     void SetUp() override
     {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // for what a screen reader asks
         scratch_ = FreshScratch(testing::UnitTest::GetInstance()->current_test_info()->name());
         // Each run starts with the pointer away from where the launcher's buttons will be.
         ParkPointer();
@@ -90,6 +91,7 @@ protected:
     {
         if (WineMeansAvailable())
             SetDpi(96);
+        CoUninitialize();
     }
 
     HWND Focus() const { return FocusOf(window_); }
@@ -191,8 +193,20 @@ std::string Hex(HWND window)
 struct DpiCase {
     int dpi;
     SIZE client;
-    RECT english, german, french;
+    RECT english, german, french, prompt;
 };
+
+// Where a screen reader is told the prompt stands, in the client area.
+RECT PromptAsAScreenReaderFindsIt(HWND window)
+{
+    const AccessiblePtr client = AccessibleOf(window);
+    long left = 0, top = 0, width = 0, height = 0;
+    if (!client || FAILED(client->accLocation(&left, &top, &width, &height, ChildNumber(1))))
+        return {};
+    RECT prompt{left, top, left + width, top + height};
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&prompt), 2);
+    return prompt;
+}
 
 class Appearance : public LauncherRun, public testing::WithParamInterface<DpiCase> {};
 
@@ -235,13 +249,16 @@ TEST_P(Appearance, WindowAndButtonsStandWhereTheLayoutPutsThem)
         EXPECT_EQ(actual.bottom, rect.bottom) << Utf8(name);
     }
     EXPECT_EQ(FocusCaption(), "French");
+    const RECT prompt = PromptAsAScreenReaderFindsIt(window_);
+    EXPECT_TRUE(EqualRect(&prompt, &c.prompt)) << "a screen reader finds the prompt at (" << prompt.left << "," << prompt.top << ")-("
+                                               << prompt.right << "," << prompt.bottom << ")";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     AtEachDpi, Appearance,
-    testing::Values(DpiCase{96, {685, 447}, {224, 184, 593, 217}, {224, 248, 593, 281}, {224, 312, 593, 345}},
-                    DpiCase{120, {856, 559}, {280, 230, 741, 271}, {280, 310, 741, 351}, {280, 390, 741, 431}},
-                    DpiCase{144, {1028, 671}, {336, 276, 890, 326}, {336, 372, 890, 422}, {336, 468, 890, 518}}),
+    testing::Values(DpiCase{96, {685, 447}, {224, 184, 593, 217}, {224, 248, 593, 281}, {224, 312, 593, 345}, {224, 120, 641, 161}},
+                    DpiCase{120, {856, 559}, {280, 230, 741, 271}, {280, 310, 741, 351}, {280, 390, 741, 431}, {280, 150, 801, 201}},
+                    DpiCase{144, {1028, 671}, {336, 276, 890, 326}, {336, 372, 890, 422}, {336, 468, 890, 518}, {336, 180, 962, 242}}),
     [](const testing::TestParamInfo<DpiCase>& info) { return "Dpi" + std::to_string(info.param.dpi); });
 
 // What the screen shows inside the window's client area, read back from the display.
@@ -491,6 +508,41 @@ TEST_F(LauncherRun, NoDllIsTakenFromBesideTheLauncherOrItsCurrentFolder)
     }
     PostMessageW(window_, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Ended());
+}
+
+TEST_F(LauncherRun, AScreenReaderHearsTheDialogAndItsPromptAndAPressStillStartsOneProgram)
+{
+    StartFromFreshMedium();
+    // The accessibility library costs the start nothing: it comes at the first request, and from
+    // the system folder.
+    EXPECT_EQ(ModuleOf(*process_, L"oleacc.dll"), fs::path()) << "the launcher loaded oleacc.dll before anyone asked";
+    {
+        // From this process, as a screen reader asks: the client area is a dialog named by the
+        // caption and described by the prompt, and its first child is the prompt.
+        const AccessiblePtr client = AccessibleOf(window_);
+        ASSERT_TRUE(client) << "the launcher offers no accessible object for its client area";
+        wchar_t system[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        EXPECT_EQ(_wcsicmp(ModuleOf(*process_, L"oleacc.dll").parent_path().c_str(), system), 0)
+            << "oleacc.dll came from " << Utf8(ModuleOf(*process_, L"oleacc.dll").wstring());
+        EXPECT_EQ(AccessibleNumber(client.get(), &IAccessible::get_accRole, CHILDID_SELF), ROLE_SYSTEM_DIALOG);
+        EXPECT_EQ(AccessibleText(client.get(), &IAccessible::get_accName, CHILDID_SELF), "Tolvanix");
+        EXPECT_EQ(AccessibleText(client.get(), &IAccessible::get_accDescription, CHILDID_SELF), "Choose your Installation language.");
+        long count = 0;
+        EXPECT_EQ(client->get_accChildCount(&count), S_OK);
+        EXPECT_EQ(count, 4);
+        EXPECT_EQ(AccessibleText(client.get(), &IAccessible::get_accName, 1), "Choose your Installation language.");
+        EXPECT_EQ(AccessibleNumber(client.get(), &IAccessible::get_accRole, 1), ROLE_SYSTEM_STATICTEXT);
+
+        // Asking changed nothing: Enter on French starts French alone, and the launcher ends.
+        PressKey(VK_RETURN);
+        const std::string record = WaitForStart();
+        EXPECT_TRUE(Ended());
+        EXPECT_EQ(CountRecords(record), 1) << record;
+        EXPECT_EQ(RecordField(record, "path"), Utf8((medium_ / L"French\\setup.exe").wstring()));
+        // The object outlives the launcher here; asking it now fails, and nothing breaks.
+        EXPECT_TRUE(FAILED(client->get_accChildCount(&count)));
+    }
 }
 
 // --- The request ------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <fstream>
 #include <sstream>
@@ -308,4 +309,52 @@ int GdiHandlesFree()
     for (HBRUSH brush : brushes)
         DeleteObject(brush);
     return static_cast<int>(brushes.size());
+}
+
+AccessiblePtr AccessibleOf(HWND window, LONG objectId)
+{
+    IAccessible* object = nullptr;
+    AccessibleObjectFromWindow(window, static_cast<DWORD>(objectId), IID_IAccessible, reinterpret_cast<void**>(&object));
+    return AccessiblePtr(object);
+}
+
+VARIANT ChildNumber(long id)
+{
+    VARIANT child{};
+    child.vt = VT_I4;
+    child.lVal = id;
+    return child;
+}
+
+std::string AccessibleText(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*property)(VARIANT, BSTR*), long child)
+{
+    BSTR text = nullptr;
+    const HRESULT result = (object->*property)(ChildNumber(child), &text);
+    char error[32];
+    std::snprintf(error, sizeof error, "<error %08lX>", static_cast<unsigned long>(result));
+    const std::string answer = FAILED(result) ? error : text ? Utf8(text) : "<none>";
+    SysFreeString(text);
+    return answer;
+}
+
+long AccessibleNumber(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*property)(VARIANT, VARIANT*), long child)
+{
+    VARIANT number{};
+    const HRESULT result = (object->*property)(ChildNumber(child), &number);
+    const long answer = SUCCEEDED(result) && number.vt == VT_I4 ? number.lVal : -1;
+    VariantClear(&number);
+    return answer;
+}
+
+HWND WindowOfChild(const VARIANT& child)
+{
+    HWND window = nullptr;
+    if (child.vt == VT_DISPATCH && child.pdispVal) {
+        IAccessible* object = nullptr;
+        if (SUCCEEDED(child.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&object)))) {
+            WindowFromAccessibleObject(object, &window);
+            object->Release();
+        }
+    }
+    return window;
 }

@@ -3,8 +3,10 @@
 // they start and what those leave behind, and the settings that only Wine has.
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -105,3 +107,18 @@ int GdiHandlesFree();
 
 // The size of an icon's colour image; 0 x 0 for no icon.
 SIZE IconSize(HICON icon);
+
+// A window as a screen reader sees it: its accessible object, a child by number, and texts and
+// numbers read from it. The calling thread must be in a COM apartment.
+struct ComReleaser {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+using AccessiblePtr = std::unique_ptr<IAccessible, ComReleaser>;
+AccessiblePtr AccessibleOf(HWND window, LONG objectId = OBJID_CLIENT);
+VARIANT ChildNumber(long id);
+// A text property (get_accName and the like) in UTF-8; "<error XXXXXXXX>" when refused.
+std::string AccessibleText(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*property)(VARIANT, BSTR*), long child);
+// A number property (get_accRole, get_accState); -1 when refused.
+long AccessibleNumber(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*property)(VARIANT, VARIANT*), long child);
+// The window of an object a child is handed out as; null for a child that has none.
+HWND WindowOfChild(const VARIANT& child);

@@ -287,4 +287,200 @@ TEST_F(InProcessWindow, AClickedButtonLaunchesItsOwnLanguageOnly)
     EXPECT_EQ(shell.calls.back(), "EndProgram");
 }
 
+// --- What a screen reader finds -----------------------------------------------------------
+
+constexpr const char* kPrompt = "Choose your Installation language.";
+
+// The window's accessible objects, asked in this process as a screen reader asks from its own.
+class ScreenReader : public InProcessWindow {
+protected:
+    void SetUp() override
+    {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        InProcessWindow::SetUp();
+        client = AccessibleOf(window);
+        ASSERT_TRUE(client) << "the window offers no accessible object for its client area";
+    }
+    void TearDown() override
+    {
+        client.reset();
+        InProcessWindow::TearDown();
+        CoUninitialize();
+    }
+    std::string Name(long child) const { return AccessibleText(client.get(), &IAccessible::get_accName, child); }
+    long Role(long child) const { return AccessibleNumber(client.get(), &IAccessible::get_accRole, child); }
+    RECT Location(long child) const
+    {
+        long left = 0, top = 0, width = 0, height = 0;
+        client->accLocation(&left, &top, &width, &height, ChildNumber(child));
+        return {left, top, left + width, top + height};
+    }
+    // What a hit test or a step of navigation hands out: a child's number, a button's window
+    // ("window:French"), or nothing.
+    static std::string Found(HRESULT result, VARIANT& found)
+    {
+        std::string what = result == S_FALSE ? "nothing" : FAILED(result) ? "error" : "?";
+        if (found.vt == VT_I4)
+            what = "child " + std::to_string(found.lVal);
+        if (found.vt == VT_DISPATCH) {
+            wchar_t caption[64] = {};
+            GetWindowTextW(WindowOfChild(found), caption, static_cast<int>(std::size(caption)));
+            what = "window:" + Utf8(caption);
+        }
+        VariantClear(&found);
+        return what;
+    }
+    std::string HitAt(POINT screen) const
+    {
+        VARIANT found{};
+        const HRESULT result = client->accHitTest(screen.x, screen.y, &found);
+        return Found(result, found);
+    }
+    std::string Navigate(long direction, long from) const
+    {
+        VARIANT found{};
+        const HRESULT result = client->accNavigate(direction, ChildNumber(from), &found);
+        return Found(result, found);
+    }
+
+    AccessiblePtr client;
+};
+
+RECT OnScreen(HWND window, RECT r)
+{
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+TEST_F(ScreenReader, TheClientAreaIsADialogThatReadsThePromptFirst)
+{
+    EXPECT_EQ(Role(CHILDID_SELF), ROLE_SYSTEM_DIALOG);
+    EXPECT_EQ(Name(CHILDID_SELF), "Tolvanix") << "named by the window's caption";
+    EXPECT_EQ(AccessibleText(client.get(), &IAccessible::get_accDescription, CHILDID_SELF), kPrompt);
+
+    long count = 0;
+    EXPECT_EQ(client->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 4) << "the prompt and the three buttons";
+    VARIANT children[8] = {};
+    LONG got = 0;
+    ASSERT_TRUE(SUCCEEDED(AccessibleChildren(client.get(), 0, 8, children, &got)));
+    ASSERT_EQ(got, 4);
+    // First the prompt, a simple element; then the buttons as the system presents them, as the
+    // objects of their windows, in the window's order.
+    ASSERT_EQ(children[0].vt, VT_I4);
+    EXPECT_EQ(children[0].lVal, 1);
+    EXPECT_EQ(Name(1), kPrompt);
+    EXPECT_EQ(Role(1), ROLE_SYSTEM_STATICTEXT);
+    EXPECT_EQ(AccessibleNumber(client.get(), &IAccessible::get_accState, 1), STATE_SYSTEM_READONLY);
+    const wchar_t* order[] = {L"French", L"German", L"English"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(WindowOfChild(children[i + 1]), ButtonCaptioned(order[i])) << "child " << i + 2 << " is not " << Utf8(order[i]);
+        const AccessiblePtr button = AccessibleOf(ButtonCaptioned(order[i]));
+        ASSERT_TRUE(button);
+        EXPECT_EQ(AccessibleText(button.get(), &IAccessible::get_accName, CHILDID_SELF), Utf8(order[i]));
+    }
+    for (VARIANT& child : children)
+        VariantClear(&child);
+}
+
+TEST_F(ScreenReader, ThePromptIsWhereItIsDrawnWhereverTheWindowIs)
+{
+    const RECT prompt = PromptRect();
+    const auto expectInPlace = [&](const char* when) {
+        const RECT location = Location(1), expected = OnScreen(window, prompt);
+        EXPECT_TRUE(EqualRect(&location, &expected)) << when << ": the prompt is reported at (" << location.left << "," << location.top
+                                                     << ")-(" << location.right << "," << location.bottom << "), drawn at ("
+                                                     << expected.left << "," << expected.top << ")-(" << expected.right << ","
+                                                     << expected.bottom << ")";
+    };
+    expectInPlace("opened");
+    SetWindowPos(window, nullptr, 37, 53, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    expectInPlace("moved");
+    ShowWindow(window, SW_MAXIMIZE);
+    expectInPlace("maximised");
+}
+
+TEST_F(ScreenReader, HitTestingAndNavigationFollowTheReadingOrder)
+{
+    SetWindowPos(window, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_EQ(HitAt(Centre(OnScreen(window, PromptRect()))), "child 1") << "a point of the prompt";
+    RECT french;
+    GetWindowRect(ButtonCaptioned(L"French"), &french);
+    EXPECT_EQ(HitAt(Centre(french)), "window:French");
+    POINT picture{20, 300};
+    ClientToScreen(window, &picture);
+    EXPECT_EQ(HitAt(picture), "child 0") << "a point of the picture, where no control stands";
+    EXPECT_EQ(HitAt({50, 50}), "nothing") << "a point outside the window";
+
+    EXPECT_EQ(Navigate(NAVDIR_FIRSTCHILD, CHILDID_SELF), "child 1");
+    EXPECT_EQ(Navigate(NAVDIR_LASTCHILD, CHILDID_SELF), "window:English");
+    EXPECT_EQ(Navigate(NAVDIR_NEXT, 1), "window:French");
+    EXPECT_EQ(Navigate(NAVDIR_NEXT, 2), "window:German");
+    EXPECT_EQ(Navigate(NAVDIR_NEXT, 3), "window:English");
+    EXPECT_EQ(Navigate(NAVDIR_NEXT, 4), "nothing");
+    EXPECT_EQ(Navigate(NAVDIR_PREVIOUS, 2), "child 1");
+    EXPECT_EQ(Navigate(NAVDIR_PREVIOUS, 1), "nothing");
+
+    VARIANT focus{};
+    const HRESULT result = client->get_accFocus(&focus);
+    EXPECT_EQ(Found(result, focus), "window:French") << "the focus is on French";
+}
+
+TEST_F(ScreenReader, CallsAfterTheWindowIsGoneFailCleanly)
+{
+    // A screen reader may hold the object after the launcher's window is gone. A call that reached
+    // what went with the window would crash this program, which then ends at once.
+    DestroyWindow(window);
+    long count = 0, left = 0, top = 0, width = 0, height = 0;
+    BSTR text = nullptr;
+    VARIANT found{};
+    IDispatch* object = nullptr;
+    EXPECT_EQ(client->get_accChildCount(&count), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->get_accName(ChildNumber(1), &text), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->get_accName(ChildNumber(CHILDID_SELF), &text), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->get_accRole(ChildNumber(2), &found), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->accLocation(&left, &top, &width, &height, ChildNumber(1)), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->accHitTest(10, 10, &found), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->accNavigate(NAVDIR_FIRSTCHILD, ChildNumber(CHILDID_SELF), &found), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->get_accChild(ChildNumber(2), &object), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->get_accFocus(&found), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->get_accParent(&object), RPC_E_DISCONNECTED);
+    EXPECT_EQ(client->accDoDefaultAction(ChildNumber(2)), RPC_E_DISCONNECTED);
+    EXPECT_EQ(text, nullptr);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(found.vt, VT_EMPTY);
+    EXPECT_TRUE(shell.calls.empty()) << "a call after the end pressed a button";
+}
+
+TEST_F(ScreenReader, BadRequestsGetTheDocumentedErrors)
+{
+    ASSERT_EQ(Role(CHILDID_SELF), ROLE_SYSTEM_DIALOG) << "the client area's object is not the window's own";
+    BSTR text = nullptr;
+    VARIANT found{};
+    long left = 0, top = 0, width = 0, height = 0;
+    for (long unknown : {5L, 100L, -2L}) {
+        SCOPED_TRACE(unknown);
+        EXPECT_EQ(client->get_accName(ChildNumber(unknown), &text), E_INVALIDARG);
+        EXPECT_EQ(client->get_accRole(ChildNumber(unknown), &found), E_INVALIDARG);
+        EXPECT_EQ(client->accLocation(&left, &top, &width, &height, ChildNumber(unknown)), E_INVALIDARG);
+        EXPECT_EQ(client->accNavigate(NAVDIR_NEXT, ChildNumber(unknown), &found), E_INVALIDARG);
+    }
+    VARIANT notANumber{};
+    notANumber.vt = VT_BSTR;
+    EXPECT_EQ(client->get_accName(notANumber, &text), E_INVALIDARG);
+    EXPECT_EQ(client->get_accName(ChildNumber(1), nullptr), E_INVALIDARG);
+    EXPECT_EQ(client->get_accRole(ChildNumber(1), nullptr), E_INVALIDARG);
+    EXPECT_EQ(client->get_accChildCount(nullptr), E_INVALIDARG);
+    EXPECT_EQ(client->accLocation(nullptr, &top, &width, &height, ChildNumber(1)), E_INVALIDARG);
+    EXPECT_EQ(client->accHitTest(10, 10, nullptr), E_INVALIDARG);
+    EXPECT_EQ(client->accNavigate(NAVDIR_NEXT, ChildNumber(1), nullptr), E_INVALIDARG);
+    EXPECT_EQ(client->accDoDefaultAction(ChildNumber(1)), DISP_E_MEMBERNOTFOUND) << "the prompt has no action";
+    EXPECT_EQ(text, nullptr);
+    // An object the window does not make itself is the system's, and an unknown one none.
+    EXPECT_EQ(SendMessageW(window, WM_GETOBJECT, 0, 12345), 0);
+    EXPECT_TRUE(AccessibleOf(window, OBJID_WINDOW));
+    EXPECT_TRUE(shell.calls.empty());
+}
+
 }  // namespace
