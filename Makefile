@@ -27,8 +27,10 @@ windows-kit: windows
 demo: windows
 	tools/demo
 
-# An ISO image of the medium, build/Tolvanix.iso; ENGLISH_SETUP=... GERMAN_SETUP=...
-# FRENCH_SETUP=... put a vendor's installers in place of the demonstration ones.
+# An ISO image of the medium, build/Tolvanix.iso, with its tree and SHA256SUMS beside it;
+# ENGLISH_SETUP=... GERMAN_SETUP=... FRENCH_SETUP=... put a vendor's installers in place of the
+# demonstration ones; SIGN_PKCS12/SIGN_PASSWORD_FILE or SIGN_CERT/SIGN_KEY sign the launcher,
+# SIGN_TIMESTAMP_URL timestamps it, SOURCE_DATE_EPOCH makes the image reproducible (README).
 medium: windows
 	tools/make-medium
 

@@ -63,6 +63,17 @@ target_link_libraries(launcher_e2e_tests PRIVATE launch_win32 layout desktop gte
 target_link_options(launcher_e2e_tests PRIVATE -static -municode)
 add_dependencies(launcher_e2e_tests setup_standin shell32_standin Project1)
 
-# The medium image, made and launched from as a drive.
+# Signing the medium: each identity, timestamps from a local authority, reproducible images, and
+# every bad input refused. No Wine needed.
+add_test(NAME build.medium_signing COMMAND ${CMAKE_SOURCE_DIR}/tests/build/medium_signing.sh ${CMAKE_SOURCE_DIR}
+         ${TEST_SCRATCH_DIR}/medium-signing)
+set_tests_properties(build.medium_signing PROPERTIES LABELS build TIMEOUT 300)
+
+# The medium image, signed, made and launched from as a drive.
 add_test(NAME wine.medium_image COMMAND ${CMAKE_SOURCE_DIR}/tests/build/medium.sh ${CMAKE_SOURCE_DIR} ${TEST_SCRATCH_DIR}/medium-image)
 wine_test_properties(wine.medium_image)
+
+# Whether Windows trusts the signed launcher of a signed medium.
+add_executable(trust_check tests/win32/trust_check.cpp)
+target_link_libraries(trust_check PRIVATE wintrust crypt32)
+target_link_options(trust_check PRIVATE -static -municode)

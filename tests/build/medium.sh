@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The medium image: what it holds, that a bad installer name writes none, and that the launcher
-# at the root of the extracted image, mapped as a drive, starts the chosen setup program.
+# The medium image, signed with a test certificate: what it holds, that a bad installer name
+# writes none, that the signed launcher keeps its resources, that Windows (as Wine plays it) trusts
+# its signature and not a tampered copy, and that the launcher at the root of the extracted image,
+# mapped as a drive, starts the chosen setup program.
 # Runs in the test run's Wine session (WINE_SESSION_DIR).
 set -euo pipefail
 src=${1:?usage: medium.sh SOURCE_DIR WORK_DIR}
@@ -11,8 +13,12 @@ rm -rf "$work"; mkdir -p "$work"
 image=$work/test.iso
 standin=$bin/setup_standin.exe
 
+. "$src/tests/build/test_pki.sh"
+make_test_pki "$work/pki"
+
 # A vendor's installers in place of the demonstration ones: here the recording stand-in.
-MEDIUM_IMAGE=$image ENGLISH_SETUP=$standin GERMAN_SETUP=$standin FRENCH_SETUP=$standin "$src/tools/make-medium"
+MEDIUM_IMAGE=$image ENGLISH_SETUP=$standin GERMAN_SETUP=$standin FRENCH_SETUP=$standin \
+  SIGN_CERT=$work/pki/chain.pem SIGN_KEY=$work/pki/sign.key "$src/tools/make-medium" 2>"$work/medium.err"
 listing=$(xorriso -indev "$image" -find / -type f 2>/dev/null | tr -d "'" | sort)
 expected=$'/English/setup.exe\n/French/setup.exe\n/German/setup.exe\n/Project1.exe\n/autorun.inf'
 [ "$listing" = "$expected" ] || fail "the image holds"$'\n'"$listing"
@@ -34,8 +40,20 @@ grep -q 'German setup program' "$work/bad.err" || fail "the error does not say w
 
 # The extracted image as drive N:, and the launcher started from its root.
 xorriso -osirrox on -indev "$image" -extract / "$work/disc" 2>/dev/null
+"$src/tests/build/resources.sh" "$work/disc/Project1.exe" >"$work/resources.log" ||
+  fail "the signed launcher lost its resources: $(cat "$work/resources.log")"
 . "$WINE_SESSION_DIR/session.env"
 export WINEDEBUG=-all
+
+# Windows's own verdict on the signature, once the test root is trusted: the launcher as signed
+# is trusted, and a copy with one byte changed is not (TRUST_E_BAD_DIGEST).
+openssl x509 -in "$work/pki/root.pem" -outform DER -out "$work/root.cer"
+cp "$work/disc/Project1.exe" "$work/tampered.exe"
+printf '\x01' | dd of="$work/tampered.exe" bs=1 seek=4096 conv=notrunc 2>/dev/null
+trust() { wine "$bin/trust_check.exe" "$@" 2>/dev/null | tr -d '\r'; }
+[ "$(trust add-root "Z:${work//\//\\}\\root.cer")" = added ] || fail "the test root could not be added to the trusted roots"
+[ "$(trust verify "Z:${work//\//\\}\\disc\\Project1.exe")" = 00000000 ] || fail "Windows does not trust the signed launcher"
+[ "$(trust verify "Z:${work//\//\\}\\tampered.exe")" = 80096010 ] || fail "Windows did not refuse the tampered launcher as a bad digest"
 ln -sfn "$work/disc" "$WINEPREFIX/dosdevices/n:"
 trap 'rm -f "$WINEPREFIX/dosdevices/n:"' EXIT
 cp "$bin/window_tool.exe" "$work/"
@@ -50,4 +68,4 @@ timeout 120 wine "$work/window_tool.exe" click Tolvanix French >"$work/tool.log"
 wait $launcher || fail "the launcher did not end within two minutes of the press on French"
 for _ in $(seq 600); do grep -q '^end' "$work/record.txt" 2>/dev/null && break; sleep 0.1; done
 grep -qx 'path=N:\\French\\setup.exe' "$work/record.txt" || fail "expected N:\\French\\setup.exe to start: $(cat "$work/record.txt" 2>&1)"
-echo "ok: image lists, names Joliet, refuses a missing installer, and launches from its root"
+echo "ok: image lists, names Joliet, refuses a missing installer, keeps the signed launcher's resources and trust, and launches from its root"

@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Signing the medium, with no network: a throwaway root, code-signing certificate and timestamp
+# authority (test_pki.sh, timestamp_server.sh). Each form of identity, with and without a
+# timestamp, gives a launcher on the image that verifies against the test root, and fails with one
+# byte changed; the build's own Project1.exe keeps its bytes. SOURCE_DATE_EPOCH makes two runs
+# write the same image, signed or not; SHA256SUMS checks. Each bad identity, a timestamp server
+# that does not answer or answers with an error, and a missing signing tool give their message
+# and no image. The password never reaches a command line or the output.
+set -euo pipefail
+src=${1:?usage: medium_signing.sh SOURCE_DIR WORK_DIR}
+work=${2:?usage: medium_signing.sh SOURCE_DIR WORK_DIR}
+bin=$src/build/windows/bin
+fail() { echo "FAIL: $*"; exit 1; }
+rm -rf "$work"; mkdir -p "$work"
+. "$src/tests/build/test_pki.sh"
+make_test_pki "$work/pki"
+pki=$work/pki
+standin=$bin/setup_standin.exe
+built=$(sha256sum <"$bin/Project1.exe")
+servers=()
+trap 'for p in "${servers[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+serve() {  # serve NAME [error]: a timestamp server; its URL in the variable NAME
+  "$src/tests/build/timestamp_server.sh" "$pki" "$work/$1.port" ${2:-} &
+  servers+=($!)
+  for _ in $(seq 100); do [ -s "$work/$1.port" ] && break; sleep 0.1; done
+  [ -s "$work/$1.port" ] || fail "the test timestamp server did not start"
+  printf -v "$1" 'http://127.0.0.1:%s/' "$(cat "$work/$1.port")"
+}
+serve tsa
+serve broken error
+
+# medium NAME [VARIABLE=VALUE...]: make-medium into WORK/NAME with the stand-in setups; its output
+# in NAME.out, its exit status in $status.
+medium() {
+  local name=$1
+  shift
+  status=0
+  env MEDIUM_IMAGE="$work/$name/Tolvanix.iso" ENGLISH_SETUP="$standin" GERMAN_SETUP="$standin" FRENCH_SETUP="$standin" "$@" \
+    "$src/tools/make-medium" >"$work/$name.out" 2>&1 || status=$?
+}
+# The launcher as the image holds it.
+launcher_of() {
+  rm -f "$work/$1.exe"
+  xorriso -osirrox on -indev "$work/$1/Tolvanix.iso" -extract /Project1.exe "$work/$1.exe" 2>/dev/null
+}
+verifies() { osslsigncode verify -CAfile "$pki/root.pem" -TSA-CAfile "$pki/root.pem" -in "$1" >"$1.verify" 2>&1; }
+
+pem=(SIGN_CERT="$pki/chain.pem" SIGN_KEY="$pki/sign.key")
+pkcs12=(SIGN_PKCS12="$pki/sign.p12" SIGN_PASSWORD_FILE="$pki/password.txt")
+
+# --- Unsigned: one line says so, and the sums check --------------------------------------
+medium unsigned
+[ $status = 0 ] || fail "an unsigned medium failed: $(cat "$work/unsigned.out")"
+grep -q 'Project1.exe is not signed' "$work/unsigned.out" || fail "an unsigned medium does not say so"
+(cd "$work/unsigned" && sha256sum -c --quiet SHA256SUMS) || fail "sha256sum -c SHA256SUMS fails"
+grep -q 'Tolvanix.iso$' "$work/unsigned/SHA256SUMS" && grep -q 'Tolvanix/Project1.exe$' "$work/unsigned/SHA256SUMS" ||
+  fail "SHA256SUMS does not cover the image and the launcher: $(cat "$work/unsigned/SHA256SUMS")"
+for setup in English German French; do
+  grep -q "the $setup setup program .* carries no Authenticode signature" "$work/unsigned.out" || fail "no warning about the unsigned $setup setup"
+done
+
+# --- Each identity, with and without a timestamp -----------------------------------------
+for identity in pem pkcs12; do
+  for stamp in none tsa; do
+    name=$identity-$stamp
+    declare -n identity_settings=$identity
+    settings=("${identity_settings[@]}")
+    unset -n identity_settings
+    # A first server that does not answer, so the second is tried.
+    [ $stamp = none ] || settings+=("SIGN_TIMESTAMP_URL=http://127.0.0.1:1/ $tsa")
+    medium "$name" "${settings[@]}"
+    [ $status = 0 ] || fail "$name: $(cat "$work/$name.out")"
+    launcher_of "$name"
+    verifies "$work/$name.exe" || fail "$name: the launcher on the image does not verify: $(cat "$work/$name.exe.verify")"
+    grep -q 'Message digest algorithm  : SHA256' "$work/$name.exe.verify" || fail "$name: not a SHA-256 signature"
+    # The PE checksum is set: the one the file states is the one it has.
+    stated=$(sed -n 's/^Current PE checksum *: *//p' "$work/$name.exe.verify")
+    [ -n "$stated" ] && [ "$stated" != 00000000 ] && [ "$stated" = "$(sed -n 's/^Calculated PE checksum *: *//p' "$work/$name.exe.verify")" ] ||
+      fail "$name: the PE checksum is not set: $(grep -i checksum "$work/$name.exe.verify")"
+    if [ $stamp = tsa ]; then
+      grep -q 'The signature is timestamped' "$work/$name.exe.verify" || fail "$name: no timestamp"
+      grep -q 'the timestamp server http://127.0.0.1:1/ gave no timestamp' "$work/$name.out" || fail "$name: the server that did not answer is not named"
+    else
+      grep -q 'signed without a timestamp: Windows stops trusting the signature when the certificate expires' "$work/$name.out" ||
+        fail "$name: no warning about the missing timestamp"
+    fi
+    # One byte of the launcher changed, and it no longer verifies.
+    cp "$work/$name.exe" "$work/$name-tampered.exe"
+    printf '\x01' | dd of="$work/$name-tampered.exe" bs=1 seek=4096 conv=notrunc 2>/dev/null
+    ! verifies "$work/$name-tampered.exe" || fail "$name: a launcher with one byte changed still verifies"
+    ! grep -q 'test password' "$work/$name.out" || fail "$name: the password was printed"
+  done
+done
+[ "$(sha256sum <"$bin/Project1.exe")" = "$built" ] || fail "signing changed the build's own Project1.exe"
+
+# --- Reproducible, signed and not -------------------------------------------------------
+epoch=$(date +%s)
+for identity in unsigned pem; do
+  for side in first second; do
+    if [ $identity = pem ]; then medium "again-$identity-$side" SOURCE_DATE_EPOCH="$epoch" "${pem[@]}"
+    else medium "again-$identity-$side" SOURCE_DATE_EPOCH="$epoch"; fi
+    [ $status = 0 ] || fail "again-$identity-$side: $(cat "$work/again-$identity-$side.out")"
+    sleep 1  # a clock that shows through would differ now
+  done
+  cmp -s "$work/again-$identity-first/Tolvanix.iso" "$work/again-$identity-second/Tolvanix.iso" ||
+    fail "two $identity runs with SOURCE_DATE_EPOCH wrote different images"
+  cmp -s "$work/again-$identity-first/SHA256SUMS" "$work/again-$identity-second/SHA256SUMS" || fail "the two sums differ"
+done
+
+# --- A signed setup program meets no warning ---------------------------------------------
+osslsigncode sign -certs "$pki/chain.pem" -key "$pki/sign.key" -h sha256 -in "$standin" -out "$work/signed-setup.exe" >/dev/null 2>&1
+status=0
+env MEDIUM_IMAGE="$work/vendor/Tolvanix.iso" ENGLISH_SETUP="$work/signed-setup.exe" GERMAN_SETUP="$standin" \
+  FRENCH_SETUP="$work/signed-setup.exe" "$src/tools/make-medium" >"$work/vendor.out" 2>&1 || status=$?
+[ $status = 0 ] || fail "vendor: $(cat "$work/vendor.out")"
+[ "$(grep -c 'carries no Authenticode signature' "$work/vendor.out")" = 1 ] && grep -q 'German setup program' "$work/vendor.out" ||
+  fail "the warnings do not name the one unsigned setup program: $(cat "$work/vendor.out")"
+
+# --- Bad input: its message, and no image ------------------------------------------------
+refused() {  # refused NAME PATTERN VARIABLE=VALUE...: make-medium refuses with a message matching PATTERN
+  local name=$1 pattern=$2
+  shift 2
+  medium "$name" "$@"
+  [ $status != 0 ] || fail "$name: make-medium accepted it: $(cat "$work/$name.out")"
+  grep -q -- "$pattern" "$work/$name.out" || fail "$name: the message does not match \"$pattern\": $(cat "$work/$name.out")"
+  grep -q 'no image was written' "$work/$name.out" || fail "$name: the message does not say that no image was written"
+  [ -z "$(ls -A "$work/$name" 2>/dev/null)" ] || fail "$name: it left $(ls -A "$work/$name")"
+  ! grep -q 'test password' "$work/$name.out" || fail "$name: the password was printed"
+}
+refused no-p12 "SIGN_PKCS12 names $work/none.p12, which does not exist" SIGN_PKCS12="$work/none.p12" SIGN_PASSWORD_FILE="$pki/password.txt"
+refused no-password-file "SIGN_PASSWORD_FILE is not set" SIGN_PKCS12="$pki/sign.p12"
+refused no-key "SIGN_KEY names $work/none.key, which does not exist" SIGN_CERT="$pki/chain.pem" SIGN_KEY="$work/none.key"
+if [ "$(id -u)" != 0 ]; then  # root reads any file
+  cp "$pki/sign.key" "$work/locked.key"; chmod 000 "$work/locked.key"
+  refused unreadable-key "$work/locked.key, which cannot be read" SIGN_CERT="$pki/chain.pem" SIGN_KEY="$work/locked.key"
+fi
+echo 'not the password' >"$work/wrong-password.txt"
+refused wrong-password "$pki/sign.p12 cannot be opened with the password in $work/wrong-password.txt" \
+  SIGN_PKCS12="$pki/sign.p12" SIGN_PASSWORD_FILE="$work/wrong-password.txt"
+refused foreign-key "the private key does not belong to the signing certificate" SIGN_CERT="$pki/chain.pem" SIGN_KEY="$pki/other.key"
+refused not-for-code "not made for code signing" SIGN_CERT="$pki/server.pem" SIGN_KEY="$pki/sign.key"
+refused expired "valid from 2020-01-01 to 2021-01-01" SIGN_CERT="$pki/expired.pem" SIGN_KEY="$pki/sign.key"
+refused not-yet "valid from 2099-01-01" SIGN_CERT="$pki/future.pem" SIGN_KEY="$pki/sign.key"
+refused silent-server "no timestamp server of SIGN_TIMESTAMP_URL (http://127.0.0.1:1/)" "${pem[@]}" SIGN_TIMESTAMP_URL=http://127.0.0.1:1/
+grep -q "Couldn't connect" "$work/silent-server.out" || fail "the unanswered server's reason is not given: $(cat "$work/silent-server.out")"
+refused erring-server "no timestamp server of SIGN_TIMESTAMP_URL ($broken)" "${pem[@]}" SIGN_TIMESTAMP_URL="$broken"
+grep -q 'HTTP status 500' "$work/erring-server.out" || fail "the erring server's reason is not given: $(cat "$work/erring-server.out")"
+refused no-tool "the signing tool $work/no-osslsigncode is missing" "${pem[@]}" OSSLSIGNCODE="$work/no-osslsigncode"
+
+# --- The password goes to the signing tool by its file's name only -----------------------
+cat >"$work/recording-osslsigncode" <<RECORDER
+#!/usr/bin/env bash
+printf '%s\n' "\$*" >>"$work/arguments.txt"
+exec osslsigncode "\$@"
+RECORDER
+chmod +x "$work/recording-osslsigncode"
+medium recorded "${pkcs12[@]}" OSSLSIGNCODE="$work/recording-osslsigncode"
+[ $status = 0 ] || fail "recorded: $(cat "$work/recorded.out")"
+grep -q -- "-readpass $pki/password.txt" "$work/arguments.txt" || fail "the password file was not handed to the signing tool"
+! grep -q 'test password' "$work/arguments.txt" || fail "the password was on the signing tool's command line"
+echo "ok: signed with each identity, with and without a timestamp, verified and tampered; reproducible; sums; every bad input refused"
