@@ -35,15 +35,15 @@
 #include "window/handles_win32.h"
 #include "window/launcher_shell_win32.h"
 #include "window/launcher_window_win32.h"
+#include "window/module_path_win32.h"
 #include "window/picture_win32.h"
 
 namespace {
 
+// A program of the build, which lies beside this one.
 std::wstring Beside(const std::wstring& name)
 {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring self(path, length);
+    const std::wstring self = ExecutablePath().value_or(L"");
     return self.substr(0, self.rfind(L'\\') + 1) + name;
 }
 
@@ -153,27 +153,18 @@ std::vector<double> Time(int runs, int repeat, const std::function<void()>& work
     return times;
 }
 
-// The picture's pixels as the window keeps them, to share with the required baseline; empty when
-// the carried stream is refused.
-std::vector<std::uint8_t> PicturePixels()
+// Shares the picture, ready, under kReadyPictureName for as long as the returned handle stays
+// open: its size, then its pixels as the window keeps them.
+HANDLE ShareReadyPicture(PictureSize size, const std::vector<std::uint8_t>& pixels)
 {
-    const std::span<const std::uint8_t> stream(kWelcomePictureStream, kWelcomePictureStreamSize);
-    const std::optional<PictureSize> size = PictureSizeOf(stream);
-    std::vector<std::uint8_t> pixels(size ? size->Bytes() : 0);
-    if (!size || !DecodePicture(stream, pixels))
-        return {};
-    return pixels;
-}
-
-// Shares the pixels under kReadyPictureName for as long as the returned handle stays open.
-HANDLE ShareReadyPicture(const std::vector<std::uint8_t>& pixels)
-{
-    const DWORD bytes = DWORD(pixels.size());
+    const DWORD bytes = DWORD(sizeof(ReadyPictureHeader) + pixels.size());
     HANDLE shared = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, bytes, kReadyPictureName);
-    void* view = shared ? MapViewOfFile(shared, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
+    auto* view = static_cast<std::uint8_t*>(shared ? MapViewOfFile(shared, FILE_MAP_WRITE, 0, 0, bytes) : nullptr);
     if (!view)
         return nullptr;
-    std::memcpy(view, pixels.data(), bytes);
+    const ReadyPictureHeader header{size.width, size.height};
+    std::memcpy(view, &header, sizeof header);
+    std::memcpy(view + sizeof header, pixels.data(), pixels.size());
     UnmapViewOfFile(view);
     return shared;
 }
@@ -193,37 +184,35 @@ const char* Verdict(const Estimate& e, double target)
     return e.high > target ? "met (its interval reaches past the target)" : "met";
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv)
+// The ladder, from the bottom; other builds named on the command line (NAME=PROGRAM) come after
+// the launcher and are held against it.
+constexpr size_t kRequired = 2, kLauncher = 3;
+std::vector<Program> Ladder(int argc, wchar_t** argv)
 {
-    const int rounds = std::max(15, argc > 1 ? _wtoi(argv[1]) : 101);
     std::vector<Program> programs{
         {"bare window", Beside(L"baseline_bare.exe"), L"Baseline", Look::White},
         {"+ STA COM", Beside(L"baseline_com.exe"), L"Baseline", Look::White},
         {"+ everything the launcher must do, picture ready", Beside(L"baseline_required.exe"), L"Tolvanix", Look::Launcher},
         {"Project1.exe", Beside(L"Project1.exe"), L"Tolvanix", Look::Launcher},
     };
-    const size_t kLauncher = 3, kRequired = 2;
-    for (int i = 2; i < argc; ++i) {  // NAME=PROGRAM, another build to hold against the launcher
+    for (int i = 2; i < argc; ++i) {
         const std::wstring named = argv[i];
         const size_t equals = named.find(L'=');
         programs.push_back({Utf8(named.substr(0, equals)), named.substr(equals + 1), L"Tolvanix", Look::Launcher});
     }
+    return programs;
+}
 
-    const std::vector<std::uint8_t> pixels = PicturePixels();
-    HANDLE shared = pixels.empty() ? nullptr : ShareReadyPicture(pixels);
-    if (!shared) {
-        std::fprintf(stderr, "bench: the picture could not be decoded and shared for the required baseline\n");
-        return 1;
-    }
-    for (Program& program : programs) {  // a first start of each, unmeasured, fills the file cache
+// Starts every program once a round, in an order shuffled the same way on every run, so that no
+// program always follows the same one and starts while that one's window is still being cleared
+// away. A first start of each, unmeasured, fills the file cache. False when one did not come up.
+bool MeasureStartUps(std::vector<Program>& programs, int rounds)
+{
+    for (Program& program : programs) {
         StartOnce(program);
         program.startMs.clear();
         program.peakMiB.clear();
     }
-    // Each round in another order, shuffled the same way on every run, so that no program always
-    // follows the same one and starts while that one's window is still being cleared away.
     std::vector<size_t> order(programs.size());
     std::uint32_t seed = 2463534242u;
     for (int r = 0; r < rounds; ++r) {
@@ -236,38 +225,47 @@ int wmain(int argc, wchar_t** argv)
             Sleep(50);  // the desktop repaints where the last window was
             if (!StartOnce(programs[k])) {
                 std::fprintf(stderr, "bench: %s did not come up painted\n", programs[k].name.c_str());
-                return 1;
+                return false;
             }
         }
     }
+    return true;
+}
 
-    // In this process: the decoding against copying ready pixels, and a repaint against a BitBlt.
-    const std::vector<double> decode = Time(rounds, 1, [] { LoadWelcomePicture(); });
-    // The floor of a picture's cost: the window's bitmap made and filled with pixels ready in memory.
-    const std::vector<double> ready = Time(rounds, 1, [&] {
+// What is measured in this process, each against its baseline.
+struct InProcess {
+    std::vector<double> decode, ready, repaint, blit;
+};
+
+InProcess MeasureInProcess(int rounds, PictureSize size, const std::vector<std::uint8_t>& pixels)
+{
+    InProcess measured;
+    // The decoding, against the floor of a picture's cost: the window's bitmap made and filled
+    // with pixels ready in memory.
+    measured.decode = Time(rounds, 1, [] { LoadWelcomePicture(); });
+    measured.ready = Time(rounds, 1, [&] {
         void* bits = nullptr;
-        const UniqueBitmap bitmap = CreatePictureBitmap(kWelcomePictureWidth, kWelcomePictureHeight, &bits);
+        const UniqueBitmap bitmap = CreatePictureBitmap(size.width, size.height, &bits);
         if (bits)
             std::memcpy(bits, pixels.data(), pixels.size());
     });
+    // A full repaint, against a BitBlt of the picture alone.
     Win32LauncherShell shell;  // never pressed
     HWND window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell);
     LauncherWindow::Show(window);
     HDC target = GetDC(window);
     const UniqueMemoryDc source(CreateCompatibleDC(target));
-    const UniqueBitmap sourceBitmap(CreateCompatibleBitmap(target, kWelcomePictureWidth, kWelcomePictureHeight));
+    const UniqueBitmap sourceBitmap(CreateCompatibleBitmap(target, size.width, size.height));
     const Selection sourceSelection = Select(source.get(), sourceBitmap.get());
-    const auto repaint = Time(rounds, 100, [&] { SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(target), PRF_CLIENT); });
-    const auto blit = Time(rounds, 100, [&] { BitBlt(target, 0, 0, kWelcomePictureWidth, kWelcomePictureHeight, source.get(), 0, 0, SRCCOPY); });
+    measured.repaint = Time(rounds, 100, [&] { SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(target), PRF_CLIENT); });
+    measured.blit = Time(rounds, 100, [&] { BitBlt(target, 0, 0, size.width, size.height, source.get(), 0, 0, SRCCOPY); });
     ReleaseDC(window, target);
     DestroyWindow(window);
+    return measured;
+}
 
-    CloseHandle(shared);
-
-    WIN32_FILE_ATTRIBUTE_DATA file{};
-    GetFileAttributesExW(Beside(L"Project1.exe").c_str(), GetFileExInfoStandard, &file);
-    const double size = file.nFileSizeLow;
-
+void PrintStartUps(int rounds, const std::vector<Program>& programs)
+{
     std::printf("%d rounds; medians, each with its 95%% confidence interval from resampling the rounds.\n\n", rounds);
     std::printf("| start-up to the first full paint | median ms | vs the rung below: ratio of medians | vs the rung below: "
                 "difference, round by round | vs bare window: ratio |\n|---|---|---|---|---|\n");
@@ -282,10 +280,16 @@ int wmain(int argc, wchar_t** argv)
                         Figure(PairedDifference(p.startMs, above.startMs), "%+.2f").c_str(),
                         Figure(RatioOfMedians(p.startMs, programs[0].startMs), "%.3f").c_str());
     }
+}
 
+void PrintGoals(const std::vector<Program>& programs, const InProcess& measured)
+{
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    GetFileAttributesExW(Beside(L"Project1.exe").c_str(), GetFileExInfoStandard, &file);
+    const double size = file.nFileSizeLow;
     const Estimate difference = PairedDifference(programs[kLauncher].startMs, programs[kRequired].startMs);
     const Estimate ratio = RatioOfMedians(programs[kLauncher].startMs, programs[kRequired].startMs);
-    const Estimate decoding = MedianOf(decode);
+    const Estimate decoding = MedianOf(measured.decode);
     std::printf("\n| goal | measured | target | |\n|---|---|---|---|\n");
     std::printf("| launcher vs required work: difference, round by round | %s ms | <= 1.0 ms | %s |\n",
                 Figure(difference, "%+.2f").c_str(), Verdict(difference, 1.0));
@@ -294,13 +298,42 @@ int wmain(int argc, wchar_t** argv)
     std::printf("| picture decode in process | %s ms | <= 0.8 ms | %s |\n", Figure(decoding, "%.2f").c_str(),
                 Verdict(decoding, 0.8));
     std::printf("| Project1.exe size | %.0f bytes | <= 65536 bytes | %s |\n", size, size <= 65536 ? "met" : "MISSED");
+}
 
+void PrintOtherMeasures(const std::vector<Program>& programs, const InProcess& measured)
+{
     std::printf("\n| other measures | launcher | baseline | |\n|---|---|---|---|\n");
-    std::printf("| picture: decoded vs copied ready into the window's bitmap | %s ms | %s ms | |\n", Figure(decoding, "%.2f").c_str(),
-                Figure(MedianOf(ready), "%.2f").c_str());
-    std::printf("| full repaint vs BitBlt of the picture | %s ms | %s ms | ratio %.2f |\n", Figure(MedianOf(repaint), "%.3f").c_str(),
-                Figure(MedianOf(blit), "%.3f").c_str(), Median(repaint) / Median(blit));
+    std::printf("| picture: decoded vs copied ready into the window's bitmap | %s ms | %s ms | |\n",
+                Figure(MedianOf(measured.decode), "%.2f").c_str(), Figure(MedianOf(measured.ready), "%.2f").c_str());
+    std::printf("| full repaint vs BitBlt of the picture | %s ms | %s ms | ratio %.2f |\n",
+                Figure(MedianOf(measured.repaint), "%.3f").c_str(), Figure(MedianOf(measured.blit), "%.3f").c_str(),
+                Median(measured.repaint) / Median(measured.blit));
     std::printf("| peak working set vs bare window | %.2f MiB | %.2f MiB | +%.2f MiB |\n", Median(programs[kLauncher].peakMiB),
                 Median(programs[0].peakMiB), Median(programs[kLauncher].peakMiB) - Median(programs[0].peakMiB));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const int rounds = std::max(15, argc > 1 ? _wtoi(argv[1]) : 101);
+    std::vector<Program> programs = Ladder(argc, argv);
+
+    const std::span<const std::uint8_t> stream(kWelcomePictureStream, kWelcomePictureStreamSize);
+    const std::optional<PictureSize> size = PictureSizeOf(stream);
+    const std::optional<std::vector<std::uint8_t>> pixels = DecodedPixels(stream);
+    HANDLE shared = size && pixels ? ShareReadyPicture(*size, *pixels) : nullptr;
+    if (!shared) {
+        std::fprintf(stderr, "bench: the picture could not be decoded and shared for the required baseline\n");
+        return 1;
+    }
+    if (!MeasureStartUps(programs, rounds))
+        return 1;
+    const InProcess measured = MeasureInProcess(rounds, *size, *pixels);
+    CloseHandle(shared);
+
+    PrintStartUps(rounds, programs);
+    PrintGoals(programs, measured);
+    PrintOtherMeasures(programs, measured);
     return 0;
 }

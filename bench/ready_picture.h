@@ -1,4 +1,11 @@
 #pragma once
-// The name under which the benchmark driver shares the picture's pixels, ready, with the
-// baseline that does all the launcher's work but decoding.
+// How the benchmark driver shares the picture, ready, with the baseline that does all the
+// launcher's work but decoding: under this name, its size, then its pixels as the window keeps
+// them.
+
+#include <cstdint>
+
 inline constexpr wchar_t kReadyPictureName[] = L"Local\\TolvanixBenchReadyPicture";
+struct ReadyPictureHeader {
+    std::int32_t width, height;
+};

@@ -124,3 +124,12 @@ bool DecodePicture(std::span<const std::uint8_t> stream, std::span<std::uint8_t>
     UndoPrediction(pixels);
     return true;
 }
+
+std::optional<std::vector<std::uint8_t>> DecodedPixels(std::span<const std::uint8_t> stream)
+{
+    const std::optional<PictureSize> size = PictureSizeOf(stream);
+    std::vector<std::uint8_t> pixels(size ? size->Bytes() : 0);
+    if (!size || !DecodePicture(stream, pixels))
+        return std::nullopt;
+    return pixels;
+}

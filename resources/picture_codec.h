@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace picture_stream {
 inline constexpr std::uint8_t kMagic[4] = {'T', 'L', 'Z', '2'};
@@ -43,3 +44,6 @@ std::optional<PictureSize> PictureSizeOf(std::span<const std::uint8_t> stream);
 // for a stream that is damaged, truncated, too long, or reaches outside what it has produced;
 // `pixels` are then worthless. Never reads or writes past the end of either.
 bool DecodePicture(std::span<const std::uint8_t> stream, std::span<std::uint8_t> pixels);
+// The same into pixels of their own, for those that keep them apart from a bitmap; nothing for a
+// stream that is refused.
+std::optional<std::vector<std::uint8_t>> DecodedPixels(std::span<const std::uint8_t> stream);

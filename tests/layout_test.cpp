@@ -30,8 +30,6 @@ TEST(LauncherForm, HoldsTheWindowAndItsFourControlsInStoredOrder)
     EXPECT_EQ(form.clientWidthTwips, 10275);
     EXPECT_EQ(form.clientHeightTwips, 6705);
     EXPECT_EQ(form.backColor, 0x8000000Fu);  // the system's button-face colour
-    EXPECT_EQ(form.pictureWidthPixels, 686);
-    EXPECT_EQ(form.pictureHeightPixels, 450);
     EXPECT_EQ(form.iconGroup, 1);
 
     const char* names[] = {"Command1", "Command2", "Command3", "Label1"};

@@ -15,20 +15,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes CarriedStream() { return Bytes(kWelcomePictureStream, kWelcomePictureStream + kWelcomePictureStreamSize); }
 
-// The stream decoded into pixels of the size it states; nothing when it is refused.
-std::optional<Bytes> Decoded(std::span<const std::uint8_t> stream)
-{
-    const std::optional<PictureSize> size = PictureSizeOf(stream);
-    Bytes pixels(size ? size->Bytes() : 0);
-    if (!size || !DecodePicture(stream, pixels))
-        return std::nullopt;
-    return pixels;
-}
-
 // The picture the executable carries, decoded; empty when the stream is refused.
 const Bytes& CarriedPicture()
 {
-    static const Bytes picture = Decoded(CarriedStream()).value_or(Bytes{});
+    static const Bytes picture = DecodedPixels(CarriedStream()).value_or(Bytes{});
     return picture;
 }
 
@@ -76,8 +66,6 @@ TEST(WelcomePicture, HoldsItsFixedColoursWhereThePromptAndButtonsStand)
     EXPECT_EQ(kWelcomeFieldColor, std::uint32_t(field.b << 16 | field.g << 8 | field.r));
     EXPECT_EQ(kWelcomeFieldLeft, 170);
     EXPECT_EQ(kWelcomeFieldTop, 60);
-    EXPECT_EQ(kWelcomePictureWidth, 686);
-    EXPECT_EQ(kWelcomePictureHeight, 450);
 
     const Rgb top = PixelAt(bmp, 300, 0);
     EXPECT_GT(top.b, 200) << "the top line is bright blue";
@@ -110,7 +98,7 @@ TEST(WelcomePicture, HoldsItsFixedColoursWhereThePromptAndButtonsStand)
 TEST(PictureCodec, TheCarriedPictureEncodedAgainDecodesToItself)
 {
     ASSERT_FALSE(CarriedPicture().empty()) << "the carried stream is refused";
-    EXPECT_TRUE(Decoded(EncodePicture({686, 450}, CarriedPicture())) == CarriedPicture());
+    EXPECT_TRUE(DecodedPixels(EncodePicture({686, 450}, CarriedPicture())) == CarriedPicture());
     EXPECT_LT(kWelcomePictureStreamSize, 64u * 1024u) << "the picture no longer fits the executable's budget";
 }
 
@@ -133,25 +121,25 @@ TEST(PictureCodec, RoundTripsAwkwardInputs)
         {{4096, 1}, pixels(4096, [](size_t i) { return (i * 2654435761u) >> 24; })},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Decoded(EncodePicture(c.size, c.pixels)), c.pixels) << c.size.width << " x " << c.size.height;
+        EXPECT_EQ(DecodedPixels(EncodePicture(c.size, c.pixels)), c.pixels) << c.size.width << " x " << c.size.height;
     // A match reaching back the longest distance the format has.
     Bytes far = pixels(16384, [](size_t i) { return (i * 2654435761u) >> 24; });
     std::copy(far.begin(), far.begin() + 5000, far.end() - 5000 - 4);
-    EXPECT_EQ(Decoded(EncodePicture({128, 128}, far)), far);
+    EXPECT_EQ(DecodedPixels(EncodePicture({128, 128}, far)), far);
 }
 
 TEST(PictureCodec, RefusesEveryTruncationOfTheCarriedStream)
 {
     const Bytes stream = CarriedStream();
     for (size_t length = 0; length < stream.size(); length += (length < 64 ? 1 : 97))
-        ASSERT_FALSE(Decoded(std::span(stream.data(), length)).has_value()) << "cut at " << length;
-    ASSERT_FALSE(Decoded(std::span(stream.data(), stream.size() - 1)).has_value());
+        ASSERT_FALSE(DecodedPixels(std::span(stream.data(), length)).has_value()) << "cut at " << length;
+    ASSERT_FALSE(DecodedPixels(std::span(stream.data(), stream.size() - 1)).has_value());
     Bytes longer = stream;
     longer.push_back(0);
-    EXPECT_FALSE(Decoded(longer).has_value()) << "trailing bytes are accepted";
+    EXPECT_FALSE(DecodedPixels(longer).has_value()) << "trailing bytes are accepted";
     Bytes resealed = longer;
     Reseal(resealed);
-    EXPECT_FALSE(Decoded(resealed).has_value()) << "trailing bytes under a good checksum are accepted";
+    EXPECT_FALSE(DecodedPixels(resealed).has_value()) << "trailing bytes under a good checksum are accepted";
 }
 
 // A stream of the given size made of `payload`, the sequences after the header, with its checksum.
@@ -205,13 +193,13 @@ TEST(PictureCodec, RefusesDamagedStreams)
         for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
             Bytes damaged = stream;
             damaged[at] ^= flip;
-            ASSERT_FALSE(Decoded(damaged).has_value()) << "a damaged header was taken, at " << at;
+            ASSERT_FALSE(DecodedPixels(damaged).has_value()) << "a damaged header was taken, at " << at;
         }
     for (size_t at = 0; at < stream.size(); at += 41)
         for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
             Bytes damaged = stream;
             damaged[at] ^= flip;
-            ASSERT_FALSE(Decoded(damaged).has_value()) << "a damaged stream was taken, at " << at;
+            ASSERT_FALSE(DecodedPixels(damaged).has_value()) << "a damaged stream was taken, at " << at;
         }
 
     // Damage under a good checksum meets the decoder's own checks: a distance reaching before the
@@ -224,15 +212,15 @@ TEST(PictureCodec, RefusesDamagedStreams)
     reachBack[token + 1 + literals] = 0xFF;  // the distance, after the token and the literals
     reachBack[token + 2 + literals] = 0xFF;
     Reseal(reachBack);
-    EXPECT_FALSE(Decoded(reachBack).has_value()) << "a distance before the start";
+    EXPECT_FALSE(DecodedPixels(reachBack).has_value()) << "a distance before the start";
     Bytes pastTheEnd = small;
     ++pastTheEnd[token];  // the match one byte longer than the picture leaves room for
     Reseal(pastTheEnd);
-    EXPECT_FALSE(Decoded(pastTheEnd).has_value()) << "a match past the end";
+    EXPECT_FALSE(DecodedPixels(pastTheEnd).has_value()) << "a match past the end";
     for (int byte : {4, 5, 6, 7}) {
         Bytes huge = stream;
         huge[byte] = 0xFF;
-        EXPECT_FALSE(Decoded(huge).has_value()) << "a size beyond any picture, byte " << byte;
+        EXPECT_FALSE(DecodedPixels(huge).has_value()) << "a size beyond any picture, byte " << byte;
     }
     Bytes pixels(686u * 450u * 4u);
     EXPECT_FALSE(DecodePicture(stream, std::span(pixels).first(pixels.size() - 4))) << "pixels of another size";

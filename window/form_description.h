@@ -10,7 +10,6 @@
 
 #include "launch/language_choice.h"
 #include "resources/resource_ids.h"
-#include "resources/welcome_picture.h"
 
 struct FontDescription {
     std::string_view faceName;           // 8-bit, requested exactly as stored
@@ -51,8 +50,8 @@ struct FormDescription {
     StartPosition startPosition;
     FrameStyle frame;
     std::uint32_t backColor;
-    // The welcome picture, drawn 1:1 at the client origin, neither stretched nor tiled.
-    int pictureWidthPixels, pictureHeightPixels;
+    // The picture is the welcome picture (resources/welcome_picture.h), drawn 1:1 at the client
+    // origin at the size it states, neither stretched nor tiled.
     int iconGroup;
     std::array<ControlDescription, 4> controls;  // in stored order
 };
@@ -62,8 +61,7 @@ inline constexpr FontDescription kLabelFont{"@Arial Unicode MS", 157500, 700, 0}
 
 // Tab order runs upwards, so Tab goes French, German, English, and French has the focus first.
 inline constexpr FormDescription kLauncherForm{
-    L"Form1", L"Tolvanix", 10275, 6705, StartPosition::CenterScreen, FrameStyle::Sizable, kButtonFaceColor,
-    kWelcomePictureWidth, kWelcomePictureHeight, IDI_LAUNCHER,
+    L"Form1", L"Tolvanix", 10275, 6705, StartPosition::CenterScreen, FrameStyle::Sizable, kButtonFaceColor, IDI_LAUNCHER,
     {{
         {kLanguageChoices[0].controlName, ControlKind::CommandButton, kLanguageChoices[0].caption, 3360, 2760, 5535, 495, 2, kButtonFont},
         {kLanguageChoices[1].controlName, ControlKind::CommandButton, kLanguageChoices[1].caption, 3360, 3720, 5535, 495, 1, kButtonFont},

@@ -9,13 +9,35 @@
 namespace {
 
 constexpr wchar_t kClassName[] = L"TolvanixLauncherForm1";
-constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 // Button identifiers stay clear of IDOK and IDCANCEL, which Enter and Escape send to a plain
 // window that uses dialog navigation; Command1 as IDOK would launch English on every Enter.
 constexpr int kFirstButtonId = 100;
 
 const FormDescription& Form() { return LauncherForm(); }
+
+struct WindowStyles {
+    DWORD style, exStyle;
+};
+
+// The form's frame as the window's styles. The description does not say how the window paints:
+// with its buttons as child windows, it leaves their rectangles alone (WS_CLIPCHILDREN).
+WindowStyles StylesOf(FrameStyle frame)
+{
+    switch (frame) {
+    case FrameStyle::Sizable: return {WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, WS_EX_APPWINDOW};
+    }
+    return {};
+}
+
+// Where the window's outer rectangle of this size stands when it opens.
+POINT StartPositionOf(StartPosition position, int width, int height)
+{
+    switch (position) {
+    case StartPosition::CenterScreen:
+        return {(GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2};
+    }
+    return {};
+}
 
 UniqueFont CreateFontFrom(const FontDescription& font, int dpiY)
 {
@@ -79,16 +101,16 @@ HWND LauncherWindow::Create(HINSTANCE instance, LauncherShell& shell)
         return nullptr;
 
     auto self = std::unique_ptr<LauncherWindow>(new LauncherWindow(instance, shell));
+    const WindowStyles styles = StylesOf(Form().frame);
     const PixelSize client = ClientPixels(Form(), self->dpiX_, self->dpiY_);
     RECT outer{0, 0, client.width, client.height};
-    AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+    AdjustWindowRectEx(&outer, styles.style, FALSE, styles.exStyle);
     const int width = outer.right - outer.left, height = outer.bottom - outer.top;
-    const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    const POINT at = StartPositionOf(Form().startPosition, width, height);
 
     const std::wstring caption(Form().caption);
-    HWND window = CreateWindowExW(kExStyle, kClassName, caption.c_str(), kStyle, left, top, width, height, nullptr,
-                                  nullptr, instance, self.get());
+    HWND window = CreateWindowExW(styles.exStyle, kClassName, caption.c_str(), styles.style, at.x, at.y, width, height,
+                                  nullptr, nullptr, instance, self.get());
     if (window)
         self.release();  // the window deletes it when it goes
     return window;
@@ -151,10 +173,10 @@ bool LauncherWindow::OnCreate()
     SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.get()));
 
     picture_ = LoadWelcomePicture();
-    if (!picture_)
+    if (!picture_.bitmap)
         return false;
     pictureDc_ = UniqueMemoryDc(CreateCompatibleDC(nullptr));
-    pictureSelection_ = Select(pictureDc_.get(), picture_.get());
+    pictureSelection_ = Select(pictureDc_.get(), picture_.bitmap.get());
     buttonFont_ = CreateFontFrom(FirstOf(ControlKind::CommandButton).font, dpiY_);
     labelFont_ = CreateFontFrom(Label().font, dpiY_);
 
@@ -195,9 +217,10 @@ void LauncherWindow::OnPrintClient(HDC dc)
 
 void LauncherWindow::PaintContent(HDC dc, const RECT& area) const
 {
-    const int pictureWidth = Form().pictureWidthPixels, pictureHeight = Form().pictureHeightPixels;
+    const int pictureWidth = picture_.width, pictureHeight = picture_.height;
     // Beyond the picture, when the window is larger than it, the form's own colour shows.
-    HBRUSH background = GetSysColorBrush(Form().backColor & 0xFF);
+    SetDCBrushColor(dc, ColourOf(Form().backColor));
+    HBRUSH background = static_cast<HBRUSH>(GetStockObject(DC_BRUSH));
     const RECT right{pictureWidth, area.top, std::max<LONG>(area.right, pictureWidth), area.bottom};
     const RECT below{area.left, pictureHeight, std::min<LONG>(area.right, pictureWidth), std::max<LONG>(area.bottom, pictureHeight)};
     FillRect(dc, &right, background);

@@ -10,6 +10,7 @@
 #include "form_description.h"
 #include "handles_win32.h"
 #include "launch/launch_choice.h"
+#include "picture_win32.h"
 
 class LauncherWindow {
 public:
@@ -46,7 +47,7 @@ private:
     // Declared so that they go in a safe order: the picture leaves its DC before either goes.
     UniqueIcon smallIcon_, largeIcon_;
     UniqueFont buttonFont_, labelFont_;
-    UniqueBitmap picture_;
+    WelcomePicture picture_;
     UniqueMemoryDc pictureDc_;
     Selection pictureSelection_;
     // Made at a screen reader's first request; it goes with the window, while the reader may

@@ -2,11 +2,12 @@
 
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "resources/picture_codec.h"
 #include "resources/welcome_picture.h"
 
-UniqueBitmap LoadWelcomePicture()
+WelcomePicture LoadWelcomePicture()
 {
     const std::span<const std::uint8_t> stream(kWelcomePictureStream, kWelcomePictureStreamSize);
     const std::optional<PictureSize> size = PictureSizeOf(stream);
@@ -16,5 +17,5 @@ UniqueBitmap LoadWelcomePicture()
     UniqueBitmap bitmap = CreatePictureBitmap(size->width, size->height, &pixels);
     if (!bitmap || !DecodePicture(stream, std::span(static_cast<std::uint8_t*>(pixels), size->Bytes())))
         return {};
-    return bitmap;
+    return {std::move(bitmap), size->width, size->height};
 }

@@ -1,10 +1,17 @@
 #pragma once
 #include "handles_win32.h"
 
-// The welcome picture, decoded once from the program's data straight into a 32-bit
-// device-independent bitmap, the screen's own format, so a paint copies it without converting.
-// Empty when the carried stream is damaged.
-UniqueBitmap LoadWelcomePicture();
+// The welcome picture as the window keeps it: a 32-bit device-independent bitmap, the screen's own
+// format, so a paint copies it without converting, and its size, which the picture itself states.
+struct WelcomePicture {
+    UniqueBitmap bitmap;
+    int width = 0, height = 0;
+};
+
+// Made once, at the start. The launcher's own (picture_win32.cpp) decodes the program's data;
+// the benchmark's floor (bench/ready_picture.cpp) copies pixels ready in memory. Each program
+// links one of the two. An empty bitmap when the picture cannot be had.
+WelcomePicture LoadWelcomePicture();
 
 // The form of that bitmap: 32 bits a pixel (blue, green, red, 0), rows from the top.
 inline BITMAPINFO PictureFormat(int width, int height)

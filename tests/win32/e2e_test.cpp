@@ -32,6 +32,9 @@ void SetDpi(DWORD dpi)
     }
 }
 
+// The welcome picture's size: it stands 1:1 at the client's origin, whatever the DPI.
+constexpr int kPictureWidth = 686, kPictureHeight = 450;
+
 POINT ScreenCentre() { return {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2}; }
 
 // A control's rectangle in the client area, as the layout puts it at the DPI the launcher is told.
@@ -295,7 +298,7 @@ TEST_F(LauncherRun, TheScreenShowsTheFieldAndTheWhitePrompt)
     RECT client;
     GetClientRect(window_, &client);
     // The picture's last pixel inside the client area; it is the field at any DPI.
-    const POINT corner{std::min<LONG>(client.right, kWelcomePictureWidth) - 1, std::min<LONG>(client.bottom, kWelcomePictureHeight) - 1};
+    const POINT corner{std::min<LONG>(client.right, kPictureWidth) - 1, std::min<LONG>(client.bottom, kPictureHeight) - 1};
     // Points of the field that no control covers at this DPI.
     std::vector<POINT> fieldPoints;
     for (POINT p : {corner, POINT{170, 60}, POINT{650, 100}, POINT{220, 400}, POINT{corner.x, 60}, POINT{400, 170}}) {
@@ -320,7 +323,7 @@ TEST_F(LauncherRun, TheScreenShowsTheFieldAndTheWhitePrompt)
         for (int x = prompt.left; x < prompt.right; x += 2)
             white += ScreenPixel(window_, x, y) == RGB(255, 255, 255);
     EXPECT_GT(white, 80) << "white prompt pixels inside the label's rectangle";
-    for (int x = prompt.left; x < std::min<LONG>(prompt.right, kWelcomePictureWidth); x += 8)  // the field right above the prompt
+    for (int x = prompt.left; x < std::min<LONG>(prompt.right, kPictureWidth); x += 8)  // the field right above the prompt
         EXPECT_EQ(Rgb(ScreenPixel(window_, x, prompt.top - 1)), Rgb(field)) << x;
 }
 
@@ -787,7 +790,7 @@ TEST_F(LauncherRun, MaximisedTheControlsStayAndTheRestIsButtonFace)
 {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    if (work.right - work.left <= kWelcomePictureWidth + 40 || work.bottom - work.top <= kWelcomePictureHeight + 80)
+    if (work.right - work.left <= kPictureWidth + 40 || work.bottom - work.top <= kPictureHeight + 80)
         GTEST_SKIP() << "the work area (" << work.right - work.left << " x " << work.bottom - work.top
                      << ") is too small for the maximised window to reach beyond the picture";
     if (!TrueColourScreen())

@@ -10,6 +10,10 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
+// The size the welcome picture is drawn at. The stream it is carried in states it, and everything
+// else takes it from there.
+inline constexpr int kPictureWidth = 686, kPictureHeight = 450;
+
 // The welcome picture, RGB24: top line, navy band with the welcome line, separator, the panel
 // with a computer and a disc, and the flat field where the prompt and buttons stand.
 cairo_surface_t* DrawWelcomePicture();

@@ -33,12 +33,12 @@ constexpr int kPanelWidth = kWelcomeFieldLeft - 2;  // then a pale line and a da
 // One row of pixels whose colour runs from `edge` at both ends to `peak` in the middle.
 void FadingRow(cairo_t* cr, int y, Colour edge, Colour peak)
 {
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, kWelcomePictureWidth, 0);
+    cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, kPictureWidth, 0);
     AddStop(p, 0, edge);
     AddStop(p, 0.5, peak);
     AddStop(p, 1, edge);
     cairo_set_source(cr, p);
-    cairo_rectangle(cr, 0, y, kWelcomePictureWidth, 1);
+    cairo_rectangle(cr, 0, y, kPictureWidth, 1);
     cairo_fill(cr);
     cairo_pattern_destroy(p);
 }
@@ -46,12 +46,12 @@ void FadingRow(cairo_t* cr, int y, Colour edge, Colour peak)
 void DrawBand(cairo_t* cr)
 {
     SetColour(cr, kTopLine);
-    cairo_rectangle(cr, 0, 0, kWelcomePictureWidth, 1);
+    cairo_rectangle(cr, 0, 0, kPictureWidth, 1);
     cairo_fill(cr);
     // Row by row, so every row of the band is one colour and the codec takes it whole.
     for (int y = 1; y <= kBandLastRow; ++y) {
         SetColour(cr, Mix(kBandTop, kBandBottom, (y - 1) / double(kBandLastRow - 1)));
-        cairo_rectangle(cr, 0, y, kWelcomePictureWidth, 1);
+        cairo_rectangle(cr, 0, y, kPictureWidth, 1);
         cairo_fill(cr);
     }
     FadingRow(cr, kBandLastRow + 1, kBandBottom, kSeparatorPeak);
@@ -77,14 +77,14 @@ void DrawPanel(cairo_t* cr)
     AddStop(glow, 0.5, kPanelCentre);
     AddStop(glow, 1, kPanelEdge);
     cairo_set_source(cr, glow);
-    cairo_rectangle(cr, 0, kWelcomeFieldTop, kPanelWidth, kWelcomePictureHeight - kWelcomeFieldTop);
+    cairo_rectangle(cr, 0, kWelcomeFieldTop, kPanelWidth, kPictureHeight - kWelcomeFieldTop);
     cairo_fill(cr);
     cairo_pattern_destroy(glow);
     SetColour(cr, kPaleLine);
-    cairo_rectangle(cr, kPanelWidth, kWelcomeFieldTop, 1, kWelcomePictureHeight - kWelcomeFieldTop);
+    cairo_rectangle(cr, kPanelWidth, kWelcomeFieldTop, 1, kPictureHeight - kWelcomeFieldTop);
     cairo_fill(cr);
     SetColour(cr, kDarkLine);
-    cairo_rectangle(cr, kPanelWidth + 1, kWelcomeFieldTop, 1, kWelcomePictureHeight - kWelcomeFieldTop);
+    cairo_rectangle(cr, kPanelWidth + 1, kWelcomeFieldTop, 1, kPictureHeight - kWelcomeFieldTop);
     cairo_fill(cr);
 }
 
@@ -226,14 +226,14 @@ void DrawDisc(cairo_t* cr)
 
 cairo_surface_t* DrawWelcomePicture()
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWelcomePictureWidth, kWelcomePictureHeight);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kPictureWidth, kPictureHeight);
     cairo_t* cr = cairo_create(surface);
     SetColour(cr, kField);
     cairo_paint(cr);
     DrawBand(cr);
     DrawPanel(cr);
     // Nothing of the drawing may reach the flat field, where the prompt and buttons stand.
-    cairo_rectangle(cr, 0, kWelcomeFieldTop, kPanelWidth, kWelcomePictureHeight - kWelcomeFieldTop);
+    cairo_rectangle(cr, 0, kWelcomeFieldTop, kPanelWidth, kPictureHeight - kWelcomeFieldTop);
     cairo_clip(cr);
     DrawComputer(cr);
     DrawDisc(cr);

@@ -69,10 +69,9 @@ int main(int argc, char** argv)
 
     cairo_surface_t* picture = DrawWelcomePicture();
     const Bytes pixels = WindowPixels(picture);
-    const PictureSize size{kWelcomePictureWidth, kWelcomePictureHeight};
+    const PictureSize size{kPictureWidth, kPictureHeight};
     const Bytes stream = EncodePicture(size, pixels);
-    Bytes decoded(size.Bytes());
-    if (!DecodePicture(stream, decoded) || decoded != pixels) {
+    if (DecodedPixels(stream) != pixels) {
         std::cerr << "artwork: the compressed picture does not decode to the picture\n";
         return 1;
     }
