@@ -43,7 +43,7 @@ bench: windows
 # The executable's build never needs this: the results are committed.
 assets: native
 	cmake --build --preset native --target artwork
-	build/native/artwork .
+	build/native/bin/artwork .
 
 clean:
 	rm -rf build

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "window/form_description.h"
+#include "form_description.h"
 
 namespace {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

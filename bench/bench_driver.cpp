@@ -27,16 +27,16 @@
 #include <vector>
 
 #include "ready_picture.h"
-#include "resources/picture_codec.h"
-#include "resources/welcome_picture.h"
+#include "picture_codec.h"
+#include "welcome_picture.h"
 #include "statistics.h"
-#include "tools/desktop/desktop.h"
-#include "window/form_description.h"
-#include "window/handles_win32.h"
-#include "window/launcher_shell_win32.h"
-#include "window/launcher_window_win32.h"
-#include "window/module_path_win32.h"
-#include "window/picture_win32.h"
+#include "desktop.h"
+#include "form_description.h"
+#include "handles_win32.h"
+#include "launcher_shell_win32.h"
+#include "launcher_window_win32.h"
+#include "module_path_win32.h"
+#include "picture_win32.h"
 
 namespace {
 
@@ -251,7 +251,7 @@ InProcess MeasureInProcess(int rounds, PictureSize size, const std::vector<std::
     });
     // A full repaint, against a BitBlt of the picture alone.
     Win32LauncherShell shell;  // never pressed
-    HWND window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell);
+    HWND window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell, LoadWelcomePicture);
     LauncherWindow::Show(window);
     HDC target = GetDC(window);
     const UniqueMemoryDc source(CreateCompatibleDC(target));

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "ready_picture.h"
-#include "window/picture_win32.h"
+#include "picture_win32.h"
 
 WelcomePicture LoadWelcomePicture()
 {

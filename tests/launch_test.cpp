@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "launch/launch_choice.h"
-#include "launch/launcher_directory.h"
+#include "launch_choice.h"
+#include "launcher_directory.h"
 #include "recording_shell.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "window/form_description.h"
+#include "form_description.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <iterator>
 
-#include "resources/picture_codec.h"
-#include "resources/welcome_picture.h"
-#include "tools/artwork/picture_encoder.h"
+#include "picture_codec.h"
+#include "welcome_picture.h"
+#include "picture_encoder.h"
 
 namespace {
 

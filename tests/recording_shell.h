@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "launch/launcher_shell.h"
+#include "launcher_shell.h"
 
 class RecordingShell : public LauncherShell {
 public:

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "launch/language_choice.h"
-#include "resources/resource_ids.h"
+#include "language_choice.h"
+#include "resource_ids.h"
 
 struct FontDescription {
     std::string_view faceName;           // 8-bit, requested exactly as stored

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "launch/launcher_directory.h"
+#include "launcher_directory.h"
 #include "module_path_win32.h"
 
 // shell32 is bound by name at the first launch, never imported: the program starts without it,

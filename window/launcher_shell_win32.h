@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "dll_search_win32.h"
-#include "launch/launcher_shell.h"
+#include "launcher_shell.h"
 
 // The launch's platform operations on Windows. The window tells it its handle once it exists.
 class Win32LauncherShell : public LauncherShell {

@@ -81,14 +81,15 @@ RECT ToRect(const PixelRect& r) { return {r.left, r.top, r.left + r.width, r.top
 
 }  // namespace
 
-LauncherWindow::LauncherWindow(HINSTANCE instance, LauncherShell& shell) : instance_(instance), launch_(shell, ToAnsiCodePage)
+LauncherWindow::LauncherWindow(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture)
+    : instance_(instance), launch_(shell, ToAnsiCodePage), loadPicture_(loadPicture)
 {
     const ScreenDc screen = BorrowScreenDc();
     dpiX_ = GetDeviceCaps(screen.get(), LOGPIXELSX);
     dpiY_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
-HWND LauncherWindow::Create(HINSTANCE instance, LauncherShell& shell)
+HWND LauncherWindow::Create(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture)
 {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -100,7 +101,7 @@ HWND LauncherWindow::Create(HINSTANCE instance, LauncherShell& shell)
     if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return nullptr;
 
-    auto self = std::unique_ptr<LauncherWindow>(new LauncherWindow(instance, shell));
+    auto self = std::unique_ptr<LauncherWindow>(new LauncherWindow(instance, shell, loadPicture));
     const WindowStyles styles = StylesOf(Form().frame);
     const PixelSize client = ClientPixels(Form(), self->dpiX_, self->dpiY_);
     RECT outer{0, 0, client.width, client.height};
@@ -172,7 +173,7 @@ bool LauncherWindow::OnCreate()
     SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.get()));
 
-    picture_ = LoadWelcomePicture();
+    picture_ = loadPicture_();
     if (!picture_.bitmap)
         return false;
     pictureDc_ = UniqueMemoryDc(CreateCompatibleDC(nullptr));

@@ -4,6 +4,7 @@
 #include "dll_search_win32.h"
 #include "launcher_shell_win32.h"
 #include "launcher_window_win32.h"
+#include "picture_win32.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
@@ -12,7 +13,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     Win32LauncherShell shell;
-    HWND window = LauncherWindow::Create(instance, shell);
+    HWND window = LauncherWindow::Create(instance, shell, LoadWelcomePicture);
     if (!window)
         shell.ReportFatalError(L"The launcher could not open its window; its program file may be damaged.");
     shell.SetOwner(window);

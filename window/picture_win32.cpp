@@ -4,8 +4,8 @@
 #include <span>
 #include <utility>
 
-#include "resources/picture_codec.h"
-#include "resources/welcome_picture.h"
+#include "picture_codec.h"
+#include "welcome_picture.h"
 
 WelcomePicture LoadWelcomePicture()
 {

@@ -8,9 +8,10 @@ struct WelcomePicture {
     int width = 0, height = 0;
 };
 
-// Made once, at the start. The launcher's own (picture_win32.cpp) decodes the program's data;
-// the benchmark's floor (bench/ready_picture.cpp) copies pixels ready in memory. Each program
-// links one of the two. An empty bitmap when the picture cannot be had.
+// Made once, at the start, by the loader the window is given. The launcher's own decodes the
+// program's data; the benchmark's floor (bench/ready_picture.cpp) copies pixels ready in memory.
+// An empty bitmap when the picture cannot be had.
+using PictureLoader = WelcomePicture (*)();
 WelcomePicture LoadWelcomePicture();
 
 // The form of that bitmap: 32 bits a pixel (blue, green, red, 0), rows from the top.

@@ -7,7 +7,7 @@ work=${2:?usage: reproducible.sh SOURCE_DIR WORK_DIR}
 rm -rf "$work"; mkdir -p "$work"
 for side in first second-with-a-longer-name; do
   cmake -S "$src" -B "$work/$side" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-mingw-i686.cmake" \
-    -DLAUNCHER_ONLY=ON >"$work/$side.log" 2>&1 || { cat "$work/$side.log"; exit 1; }
+    -DTOLVANIX_LAUNCHER_ONLY=ON >"$work/$side.log" 2>&1 || { cat "$work/$side.log"; exit 1; }
   cmake --build "$work/$side" --target Project1 -j "$(nproc)" >>"$work/$side.log" 2>&1 || { cat "$work/$side.log"; exit 1; }
 done
 a=$work/first/bin/Project1.exe b=$work/second-with-a-longer-name/bin/Project1.exe

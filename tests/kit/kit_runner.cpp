@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/win32/support.h"
+#include "support.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <regex>
 #include <thread>
 
-#include "resources/welcome_picture.h"
+#include "welcome_picture.h"
 #include "support.h"
-#include "window/dll_search_win32.h"
-#include "window/form_description.h"
+#include "dll_search_win32.h"
+#include "form_description.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "probe.h"
 #include "support.h"
-#include "window/ansi_win32.h"
-#include "window/dll_search_win32.h"
-#include "window/module_path_win32.h"
+#include "ansi_win32.h"
+#include "dll_search_win32.h"
+#include "module_path_win32.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "launch/launch_request.h"
+#include "launch_request.h"
 #include "support.h"
-#include "window/ansi_win32.h"
-#include "window/launcher_shell_win32.h"
+#include "ansi_win32.h"
+#include "launcher_shell_win32.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 
 #include <windows.h>
 
-#include "window/dll_search_win32.h"
+#include "dll_search_win32.h"
 
 // kernel32 as the older Windows above has it.
 FARPROC OldKernel32Export(const char* name);

@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "resources/resource_ids.h"
+#include "resource_ids.h"
 #include "support.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform.h"
-#include "tools/desktop/desktop.h"
-#include "window/module_path_win32.h"
+#include "desktop.h"
+#include "module_path_win32.h"
 
 namespace {
 

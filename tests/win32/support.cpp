@@ -1,6 +1,6 @@
 #include "support.h"
 
-#include "window/module_path_win32.h"
+#include "module_path_win32.h"
 
 #include <tlhelp32.h>
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform.h"
-#include "tools/desktop/desktop.h"
+#include "desktop.h"
 
 namespace fs = std::filesystem;
 

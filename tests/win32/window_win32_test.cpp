@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "resources/welcome_picture.h"
+#include "welcome_picture.h"
 #include "support.h"
-#include "tests/recording_shell.h"
-#include "window/form_description.h"
-#include "window/launcher_window_win32.h"
+#include "recording_shell.h"
+#include "form_description.h"
+#include "launcher_window_win32.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ protected:
     void SetUp() override { Open(); }
     void Open()
     {
-        window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell);
+        window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell, LoadWelcomePicture);
         ASSERT_NE(window, nullptr);
         LauncherWindow::Show(window);
         UpdateWindow(window);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "resources/welcome_picture.h"
+#include "welcome_picture.h"
 
 using Bytes = std::vector<std::uint8_t>;
 

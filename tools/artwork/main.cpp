@@ -10,7 +10,7 @@
 
 #include "artwork.h"
 #include "picture_encoder.h"
-#include "resources/resource_ids.h"
+#include "resource_ids.h"
 
 namespace {
 

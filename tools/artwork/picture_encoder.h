@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "resources/picture_codec.h"
+#include "picture_codec.h"
 
 // `pixels` are size.Bytes() bytes: blue, green, red and 0 for each pixel, rows from the top.
 std::vector<std::uint8_t> EncodePicture(PictureSize size, std::span<const std::uint8_t> pixels);
