@@ -18,7 +18,7 @@ struct AccessibilityLibrary {
 template <typename Function>
 bool Bind(HMODULE library, const char* name, Function& function)
 {
-    function = library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
+    function = library ? FunctionOf<Function>(GetProcAddress(library, name)) : nullptr;
     return function != nullptr;
 }
 
@@ -175,10 +175,10 @@ public:
         switch (Resolve(child, button)) {
         case Target::Self: *role = Long(ROLE_SYSTEM_DIALOG); return S_OK;
         case Target::Prompt: *role = Long(ROLE_SYSTEM_STATICTEXT); return S_OK;
-        case Target::Button: {
-            const UniqueAccessibleObject object = ButtonObject(button);
-            return object ? object.get()->get_accRole(Long(CHILDID_SELF), role) : E_FAIL;
-        }
+        case Target::Button:
+            return AskButton(button, [&](IAccessible* object, const VARIANT& self) {
+                return object->get_accRole(self, role);
+            });
         case Target::Gone: return RPC_E_DISCONNECTED;
         default: return E_INVALIDARG;
         }
@@ -192,10 +192,10 @@ public:
         switch (Resolve(child, button)) {
         case Target::Self: return standard_->get_accState(child, state);
         case Target::Prompt: *state = Long(STATE_SYSTEM_READONLY); return S_OK;
-        case Target::Button: {
-            const UniqueAccessibleObject object = ButtonObject(button);
-            return object ? object.get()->get_accState(Long(CHILDID_SELF), state) : E_FAIL;
-        }
+        case Target::Button:
+            return AskButton(button, [&](IAccessible* object, const VARIANT& self) {
+                return object->get_accState(self, state);
+            });
         case Target::Gone: return RPC_E_DISCONNECTED;
         default: return E_INVALIDARG;
         }
@@ -210,10 +210,10 @@ public:
         switch (Resolve(child, button)) {
         case Target::Self: return standard_->get_accHelpTopic(file, child, topic);
         case Target::Prompt: return S_FALSE;
-        case Target::Button: {
-            const UniqueAccessibleObject object = ButtonObject(button);
-            return object ? object.get()->get_accHelpTopic(file, Long(CHILDID_SELF), topic) : E_FAIL;
-        }
+        case Target::Button:
+            return AskButton(button, [&](IAccessible* object, const VARIANT& self) {
+                return object->get_accHelpTopic(file, self, topic);
+            });
         case Target::Gone: return RPC_E_DISCONNECTED;
         default: return E_INVALIDARG;
         }
@@ -238,10 +238,10 @@ public:
         switch (Resolve(child, button)) {
         case Target::Self: return standard_->accSelect(flags, child);
         case Target::Prompt: return DISP_E_MEMBERNOTFOUND;  // it never takes the focus
-        case Target::Button: {
-            const UniqueAccessibleObject object = ButtonObject(button);
-            return object ? object.get()->accSelect(flags, Long(CHILDID_SELF)) : E_FAIL;
-        }
+        case Target::Button:
+            return AskButton(button, [&](IAccessible* object, const VARIANT& self) {
+                return object->accSelect(flags, self);
+            });
         case Target::Gone: return RPC_E_DISCONNECTED;
         default: return E_INVALIDARG;
         }
@@ -262,10 +262,10 @@ public:
             *width = promptRect_.right - promptRect_.left, *height = promptRect_.bottom - promptRect_.top;
             return S_OK;
         }
-        case Target::Button: {
-            const UniqueAccessibleObject object = ButtonObject(button);
-            return object ? object.get()->accLocation(left, top, width, height, Long(CHILDID_SELF)) : E_FAIL;
-        }
+        case Target::Button:
+            return AskButton(button, [&](IAccessible* object, const VARIANT& self) {
+                return object->accLocation(left, top, width, height, self);
+            });
         case Target::Gone: return RPC_E_DISCONNECTED;
         default: return E_INVALIDARG;
         }
@@ -316,10 +316,10 @@ public:
         switch (Resolve(child, button)) {
         case Target::Self: return standard_->accDoDefaultAction(child);
         case Target::Prompt: return DISP_E_MEMBERNOTFOUND;
-        case Target::Button: {
-            const UniqueAccessibleObject object = ButtonObject(button);
-            return object ? object.get()->accDoDefaultAction(Long(CHILDID_SELF)) : E_FAIL;
-        }
+        case Target::Button:
+            return AskButton(button, [&](IAccessible* object, const VARIANT& self) {
+                return object->accDoDefaultAction(self);
+            });
         case Target::Gone: return RPC_E_DISCONNECTED;
         default: return E_INVALIDARG;
         }
@@ -362,12 +362,14 @@ private:
         return count;
     }
 
-    // A button's questions go to the object of its window.
-    UniqueAccessibleObject ButtonObject(HWND button) const
+    // A button's questions go to the object of its window, about itself.
+    template <typename Question>
+    HRESULT AskButton(HWND button, Question question) const
     {
-        IAccessible* object = nullptr;
-        library_.objectFromWindow(button, OBJID_WINDOW, __uuidof(IAccessible), reinterpret_cast<void**>(&object));
-        return UniqueAccessibleObject(object);
+        IAccessible* found = nullptr;
+        library_.objectFromWindow(button, OBJID_WINDOW, __uuidof(IAccessible), reinterpret_cast<void**>(&found));
+        const UniqueAccessibleObject object(found);
+        return object ? question(object.get(), Long(CHILDID_SELF)) : E_FAIL;
     }
 
     // A child as the standard object hands one out: the prompt by its number, a button as the
@@ -415,10 +417,10 @@ private:
             if (text == Text::Name)
                 return Answer(prompt_.data(), static_cast<UINT>(prompt_.size()), out);
             return text == Text::Value ? DISP_E_MEMBERNOTFOUND : S_FALSE;
-        case Target::Button: {
-            const UniqueAccessibleObject object = ButtonObject(button);
-            return object ? TextOf(object.get(), text, Long(CHILDID_SELF), out) : E_FAIL;
-        }
+        case Target::Button:
+            return AskButton(button, [&](IAccessible* object, const VARIANT& self) {
+                return TextOf(object, text, self, out);
+            });
         case Target::Gone: return RPC_E_DISCONNECTED;
         default: return E_INVALIDARG;
         }

@@ -7,12 +7,6 @@ namespace {
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
 using SetDllDirectoryWFunction = BOOL(WINAPI*)(LPCWSTR);
 using LoadLibraryExWFunction = HMODULE(WINAPI*)(LPCWSTR, HANDLE, DWORD);
-
-template <typename Function>
-Function Find(Kernel32Lookup lookup, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(lookup(name)));
-}
 }  // namespace
 
 FARPROC Kernel32Export(const char* name)
@@ -23,15 +17,15 @@ FARPROC Kernel32Export(const char* name)
 
 void RestrictDllSearchToSystem(Kernel32Lookup lookup)
 {
-    if (auto setDefault = Find<SetDefaultDllDirectoriesFunction>(lookup, "SetDefaultDllDirectories"))
+    if (auto setDefault = FunctionOf<SetDefaultDllDirectoriesFunction>(lookup("SetDefaultDllDirectories")))
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    else if (auto setDirectory = Find<SetDllDirectoryWFunction>(lookup, "SetDllDirectoryW"))
+    else if (auto setDirectory = FunctionOf<SetDllDirectoryWFunction>(lookup("SetDllDirectoryW")))
         setDirectory(L"");
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name, Kernel32Lookup lookup)
 {
-    const auto loadLibraryEx = Find<LoadLibraryExWFunction>(lookup, "LoadLibraryExW");
+    const auto loadLibraryEx = FunctionOf<LoadLibraryExWFunction>(lookup("LoadLibraryExW"));
     if (!loadLibraryEx)
         return nullptr;
     // The search flags came with SetDefaultDllDirectories; where it is missing, LoadLibraryExW

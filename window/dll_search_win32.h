@@ -14,6 +14,13 @@
 using Kernel32Lookup = FARPROC (*)(const char* name);
 FARPROC Kernel32Export(const char* name);
 
+// An export, found by name, as the function it is; null where it is missing.
+template <typename Function>
+Function FunctionOf(FARPROC export_)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(export_));
+}
+
 // Confines the program's DLL search to the system folder where Windows can; elsewhere takes the
 // current folder out of it (the launcher's own folder stays in: older Windows cannot drop it).
 // Call first thing, before anything loads a library.

@@ -11,8 +11,7 @@ Win32LauncherShell::ShellExecuteAFunction Win32LauncherShell::BoundShellExecuteA
 {
     if (!shellExecute_) {
         if (HMODULE shell32 = LoadSystemLibrary(L"shell32.dll", lookup_))
-            shellExecute_ = reinterpret_cast<ShellExecuteAFunction>(
-                reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteA")));
+            shellExecute_ = FunctionOf<ShellExecuteAFunction>(GetProcAddress(shell32, "ShellExecuteA"));
     }
     return shellExecute_;
 }

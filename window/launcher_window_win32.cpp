@@ -230,13 +230,17 @@ void LauncherWindow::PaintContent(HDC dc, const RECT& area) const
 
     // The prompt is drawn, not a child window, so it never takes focus or mouse input.
     const ControlDescription& label = Label();
-    RECT labelRect = ToRect(ControlPixels(label, dpiX_, dpiY_));
+    RECT labelRect = PromptRect();
     const Selection font = Select(dc, labelFont_.get());
     SetTextColor(dc, ColourOf(label.textColor));
     SetBkMode(dc, label.backStyle == BackStyle::Transparent ? TRANSPARENT : OPAQUE);
     const std::wstring caption(label.caption);
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &labelRect, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
 }
+
+// The prompt's rectangle in the client area: where it is drawn, and where a screen reader is told
+// it stands.
+RECT LauncherWindow::PromptRect() const { return ToRect(ControlPixels(Label(), dpiX_, dpiY_)); }
 
 void LauncherWindow::OnCommand(int id, int notification)
 {
@@ -279,7 +283,7 @@ LRESULT LauncherWindow::OnGetObject(WPARAM flags, LPARAM objectId)
     // Only the client area has an object of the window's own; the rest is the system's.
     if (static_cast<LONG>(static_cast<DWORD>(objectId)) == OBJID_CLIENT) {
         if (!accessible_)
-            accessible_ = CreateClientAccessible(window_, Label().caption, ToRect(ControlPixels(Label(), dpiX_, dpiY_)));
+            accessible_ = CreateClientAccessible(window_, Label().caption, PromptRect());
         if (accessible_)
             return AccessibleResult(accessible_.get(), flags);
     }

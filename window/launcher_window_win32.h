@@ -33,6 +33,7 @@ private:
     void OnPrintClient(HDC dc);
     // Draws the client area; painting and printing both come here.
     void PaintContent(HDC dc, const RECT& area) const;
+    RECT PromptRect() const;
     void OnCommand(int id, int notification);
     void OnActivate(WPARAM state);
     void OnSetFocus();
