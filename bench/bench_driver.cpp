@@ -26,17 +26,17 @@
 #include <string>
 #include <vector>
 
-#include "ready_picture.h"
-#include "picture_codec.h"
-#include "welcome_picture.h"
-#include "statistics.h"
 #include "desktop.h"
 #include "form_description.h"
 #include "handles_win32.h"
 #include "launcher_shell_win32.h"
 #include "launcher_window_win32.h"
 #include "module_path_win32.h"
+#include "picture_codec.h"
 #include "picture_win32.h"
+#include "ready_picture.h"
+#include "statistics.h"
+#include "welcome_picture.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <utility>
 
-#include "ready_picture.h"
 #include "picture_win32.h"
+#include "ready_picture.h"
 
 WelcomePicture LoadWelcomePicture()
 {

@@ -6,8 +6,8 @@
 #include <iterator>
 
 #include "picture_codec.h"
-#include "welcome_picture.h"
 #include "picture_encoder.h"
+#include "welcome_picture.h"
 
 namespace {
 

@@ -9,6 +9,7 @@ src=${1:?usage: medium.sh SOURCE_DIR WORK_DIR}
 work=${2:?usage: medium.sh SOURCE_DIR WORK_DIR}
 bin=$src/build/windows/bin
 fail() { echo "FAIL: $*"; exit 1; }
+windows_path() { echo "Z:${1//\//\\}"; }  # a path as Wine's drive Z: names it
 rm -rf "$work"; mkdir -p "$work"
 image=$work/test.iso
 standin=$bin/setup_standin.exe
@@ -51,14 +52,13 @@ openssl x509 -in "$work/pki/root.pem" -outform DER -out "$work/root.cer"
 cp "$work/disc/Project1.exe" "$work/tampered.exe"
 printf '\x01' | dd of="$work/tampered.exe" bs=1 seek=4096 conv=notrunc 2>/dev/null
 trust() { wine "$bin/trust_check.exe" "$@" 2>/dev/null | tr -d '\r'; }
-[ "$(trust add-root "Z:${work//\//\\}\\root.cer")" = added ] || fail "the test root could not be added to the trusted roots"
-[ "$(trust verify "Z:${work//\//\\}\\disc\\Project1.exe")" = 00000000 ] || fail "Windows does not trust the signed launcher"
-[ "$(trust verify "Z:${work//\//\\}\\tampered.exe")" = 80096010 ] || fail "Windows did not refuse the tampered launcher as a bad digest"
+[ "$(trust add-root "$(windows_path "$work/root.cer")")" = added ] || fail "the test root could not be added to the trusted roots"
+[ "$(trust verify "$(windows_path "$work/disc/Project1.exe")")" = 00000000 ] || fail "Windows does not trust the signed launcher"
+[ "$(trust verify "$(windows_path "$work/tampered.exe")")" = 80096010 ] || fail "Windows did not refuse the tampered launcher as a bad digest"
 ln -sfn "$work/disc" "$WINEPREFIX/dosdevices/n:"
 trap 'rm -f "$WINEPREFIX/dosdevices/n:"' EXIT
 cp "$bin/window_tool.exe" "$work/"
-# As Windows sees it through drive Z:, the root.
-export STANDIN_RECORD="Z:${work//\//\\}\\record.txt"
+export STANDIN_RECORD=$(windows_path "$work/record.txt")
 # Output to files: Wine's helpers outlive these commands and would hold the test's output open.
 # Every wait has a limit, so a press that goes astray fails the test instead of hanging it.
 (cd "$work" && timeout 120 wine 'N:\Project1.exe' >"$work/launcher.log" 2>&1) &

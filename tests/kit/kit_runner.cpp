@@ -95,9 +95,10 @@ fs::path TemporaryFolder()
 
 Workspace ChooseWorkspace(const fs::path& kit)
 {
-    if (Writable(kit / L"work") && InAnsiCodePage((kit / L"work").wstring()))
+    const bool writable = Writable(kit / L"work");
+    if (writable && InAnsiCodePage((kit / L"work").wstring()))
         return {kit / L"work", kit / L"results", false};
-    Say(Writable(kit / L"work") ? "The kit's folder has letters that this Windows's ANSI code page lacks, and the launcher "
+    Say(writable ? "The kit's folder has letters that this Windows's ANSI code page lacks, and the launcher "
                                   "cannot start a setup program from such a folder."
                                 : "The kit's folder cannot be written to.");
     Workspace temporary{TemporaryFolder() / (L"Tolvanix tests " + std::to_wstring(GetCurrentProcessId())),

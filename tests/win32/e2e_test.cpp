@@ -7,10 +7,9 @@
 #include <regex>
 #include <thread>
 
-#include "welcome_picture.h"
-#include "support.h"
 #include "dll_search_win32.h"
-#include "form_description.h"
+#include "support.h"
+#include "welcome_picture.h"
 
 namespace {
 
@@ -21,33 +20,10 @@ fs::path StderrLog()
     return path;
 }
 
-// Wine reads the DPI from the registry when a program starts; Windows only at the next sign-in.
-void SetDpi(DWORD dpi)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-        RegCloseKey(key);
-    }
-}
-
 // The welcome picture's size: it stands 1:1 at the client's origin, whatever the DPI.
 constexpr int kPictureWidth = 686, kPictureHeight = 450;
 
 POINT ScreenCentre() { return {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2}; }
-
-// A control's rectangle in the client area, as the layout puts it at the DPI the launcher is told.
-RECT LayoutRect(const wchar_t* name)
-{
-    const SIZE dpi = ScreenDpi();
-    for (const ControlDescription& control : LauncherForm().controls)
-        if (control.name == name) {
-            const PixelRect at = ControlPixels(control, dpi.cx, dpi.cy);
-            return {at.left, at.top, at.left + at.width, at.top + at.height};
-        }
-    return {};
-}
 
 // One run of the launcher from a medium of the three stand-in setup programs, started in a
 // folder that is not the medium.

@@ -7,11 +7,11 @@
 #include <string_view>
 #include <vector>
 
-#include "probe.h"
-#include "support.h"
 #include "ansi_win32.h"
 #include "dll_search_win32.h"
 #include "module_path_win32.h"
+#include "probe.h"
+#include "support.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "launch_request.h"
-#include "support.h"
 #include "ansi_win32.h"
+#include "launch_request.h"
 #include "launcher_shell_win32.h"
+#include "support.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <iterator>
 #include <string>
 
-#include "platform.h"
 #include "desktop.h"
 #include "module_path_win32.h"
+#include "platform.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include "form_description.h"
 #include "module_path_win32.h"
 
 #include <tlhelp32.h>
@@ -156,11 +157,10 @@ long Process::WaitForExit(DWORD timeoutMs) const
 long Process::WaitForExitClosingBoxes(std::vector<Box>& boxes, DWORD timeoutMs) const
 {
     std::vector<HWND> closed;
-    const DWORD start = GetTickCount();
-    do {
-        const long code = WaitForExit(100);
-        if (code != -1)
-            return code;
+    long code = -1;
+    WaitFor([&] {
+        if ((code = WaitForExit(0)) != -1)
+            return true;
         for (HWND box = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); box; box = FindWindowExW(nullptr, box, L"#32770", nullptr)) {
             DWORD owner = 0;
             GetWindowThreadProcessId(box, &owner);
@@ -174,8 +174,9 @@ long Process::WaitForExitClosingBoxes(std::vector<Box>& boxes, DWORD timeoutMs) 
             PostMessageW(box, WM_COMMAND, IDOK, 0);
             PostMessageW(box, WM_CLOSE, 0, 0);
         }
-    } while (GetTickCount() - start < timeoutMs);
-    return -1;
+        return false;
+    }, timeoutMs);
+    return code;
 }
 
 bool LoadIntoProcess(const Process& process, const std::wstring& path)
@@ -245,15 +246,21 @@ std::string RecordField(const std::string& record, const std::string& field)
 }
 
 namespace {
-void SetAppDefault(const std::wstring& exeName, const std::wstring& subkey, const std::wstring& name, const std::wstring& value)
+// A value of this user's registry, its key made where it is missing. (RegSetKeyValueW came with
+// Vista, and the tests run on XP too.)
+void SetUserValue(const std::wstring& path, const std::wstring& name, DWORD type, const void* data, DWORD bytes)
 {
-    const std::wstring path = L"Software\\Wine\\AppDefaults\\" + exeName + subkey;
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
-    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), bytes);
     RegCloseKey(key);
+}
+
+void SetAppDefault(const std::wstring& exeName, const std::wstring& subkey, const std::wstring& name, const std::wstring& value)
+{
+    SetUserValue(L"Software\\Wine\\AppDefaults\\" + exeName + subkey, name, REG_SZ, value.c_str(),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
 // RegDeleteTreeW came with Vista, and the tests run on XP too.
@@ -284,6 +291,19 @@ void ImitateWindows(const std::wstring& exeName, const std::wstring& version)
 void ClearAppDefaults(const std::wstring& exeName)
 {
     DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\" + exeName);
+}
+
+void SetDpi(DWORD dpi) { SetUserValue(L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi); }
+
+RECT LayoutRect(const wchar_t* controlName)
+{
+    const SIZE dpi = ScreenDpi();
+    for (const ControlDescription& control : LauncherForm().controls)
+        if (control.name == controlName) {
+            const PixelRect at = ControlPixels(control, dpi.cx, dpi.cy);
+            return {at.left, at.top, at.left + at.width, at.top + at.height};
+        }
+    return {};
 }
 
 SIZE IconSize(HICON icon)

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform.h"
 #include "desktop.h"
+#include "platform.h"
 
 namespace fs = std::filesystem;
 
@@ -104,6 +104,14 @@ void ClearAppDefaults(const std::wstring& exeName);
 // refuses one, then emptied again. Two readings differ by the GDI objects made or freed between
 // them, which Wine does not count (it answers GetGuiResources with 0).
 int GdiHandlesFree();
+
+// The DPI Wine gives the programs it starts from now on (Windows takes a new one only at the next
+// sign-in). Wine's means: only where WineMeansAvailable().
+void SetDpi(DWORD dpi);
+
+// A control's rectangle in the client area, as the layout puts it at the DPI this program and the
+// launcher are told.
+RECT LayoutRect(const wchar_t* controlName);
 
 // The size of an icon's colour image; 0 x 0 for no icon.
 SIZE IconSize(HICON icon);

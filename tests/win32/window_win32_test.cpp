@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "welcome_picture.h"
-#include "support.h"
-#include "recording_shell.h"
 #include "form_description.h"
 #include "launcher_window_win32.h"
+#include "recording_shell.h"
+#include "support.h"
+#include "welcome_picture.h"
 
 namespace {
 
@@ -125,17 +125,7 @@ TEST_F(InProcessWindow, ButtonsArePlainTabStopsInTabOrder)
     }
 }
 
-// The prompt's rectangle in the window's client area, at the DPI it is told.
-RECT PromptRect()
-{
-    const SIZE dpi = ScreenDpi();
-    for (const ControlDescription& control : LauncherForm().controls)
-        if (control.kind == ControlKind::Label) {
-            const PixelRect at = ControlPixels(control, dpi.cx, dpi.cy);
-            return {at.left, at.top, at.left + at.width, at.top + at.height};
-        }
-    return {};
-}
+RECT PromptRect() { return LayoutRect(L"Label1"); }
 
 // The box around the white pixels of a rectangle of a DC; empty when there are none.
 RECT WhiteBox(HDC dc, const RECT& within)
