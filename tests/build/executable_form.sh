@@ -2,33 +2,37 @@
 # The executables' form. Each: 32-bit, loadable by Windows XP SP3, importing only functions that
 # Windows XP SP3 has (see windows_imports.txt). The launcher, the first, also: ASLR and DEP on,
 # and imports from DLLs that every Windows has only; shell32 is bound at run time, never imported.
-# The others are the programs of the Windows test kit, which runs on XP SP3 as well.
-#   executable_form.sh Project1.exe [KIT_PROGRAM...]
+# The others are the programs of the Windows test kit, which runs on XP SP3 as well. The facts
+# come from the files' own structure (pe_facts), not from a tool's listing.
+#   executable_form.sh PE_FACTS Project1.exe [KIT_PROGRAM...]
 set -euo pipefail
-[ $# -ge 1 ] || { echo "usage: executable_form.sh Project1.exe [KIT_PROGRAM...]"; exit 2; }
+[ $# -ge 2 ] || { echo "usage: executable_form.sh PE_FACTS Project1.exe [KIT_PROGRAM...]"; exit 2; }
+pe_facts=$1
+shift
+[ -x "$pe_facts" ] || { echo "FAIL: $pe_facts is not built (the native build makes it)"; exit 1; }
 table=$(dirname "$0")/windows_imports.txt
 fail() { echo "FAIL: $*"; exit 1; }
 newer_than_xp() { awk -v v="$1" 'BEGIN { exit !(v + 0 > 5.1) }'; }
 
 check() {  # check FILE LAUNCHER(yes|no)
-  local exe=$1 launcher=$2 name headers version imports dlls minimum
+  local exe=$1 launcher=$2 name facts fact version imports dlls
   name=$(basename "$exe")
-  headers=$(i686-w64-mingw32-objdump -p "$exe")
-  grep -q 'file format pei-i386' <<<"$headers" || fail "$name is not a 32-bit PE"
+  facts=$("$pe_facts" "$exe") || fail "$name: $facts"
+  fact() { awk -v k="$1" '$1 == k { print $2 }' <<<"$facts"; }
+  [ "$(fact machine)" = 014c ] || fail "$name is not a 32-bit x86 image (machine $(fact machine))"
   if [ "$launcher" = yes ]; then
-    grep -q 'DYNAMIC_BASE' <<<"$headers" || fail "$name: ASLR (DYNAMIC_BASE) is off"
-    grep -q 'NX_COMPAT' <<<"$headers" || fail "$name: DEP (NX_COMPAT) is off"
+    local characteristics=$((16#$(fact dll-characteristics)))
+    ((characteristics & 0x40)) || fail "$name: ASLR (DYNAMIC_BASE) is off"
+    ((characteristics & 0x100)) || fail "$name: DEP (NX_COMPAT) is off"
   fi
   # A loader refuses an image that asks for a newer system or subsystem than its own (XP is 5.1).
-  for field in OSystem Subsystem; do
-    version=$(awk -v f="$field" '$1 == "Major" f "Version" { major = $2 } $1 == "Minor" f "Version" { minor = $2 }
-                                  END { print major "." minor }' <<<"$headers")
+  for field in os subsystem; do
+    version=$(fact $field-version)
     ! newer_than_xp "$version" || fail "$name: the header asks for $field version $version; Windows XP is 5.1"
   done
 
-  # Each import as "dll function", from the import tables only.
-  imports=$(sed -n '/^The Import Tables/,/^The .* Tables\|^PE File Base Relocations/p' <<<"$headers" |
-    awk '/DLL Name:/ { dll = tolower($3) } dll && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print dll, $3 }')
+  # Each import as "dll function".
+  imports=$(awk '$1 == "import" { print $2, $3 }' <<<"$facts")
   [ -n "$imports" ] || fail "no imports read from $name"
   dlls=$(cut -d' ' -f1 <<<"$imports" | sort -u)
   if [ "$launcher" = yes ]; then

@@ -5,10 +5,15 @@
 # byte changed; the build's own Project1.exe keeps its bytes. SOURCE_DATE_EPOCH makes two runs
 # write the same image, signed or not; SHA256SUMS checks. Each bad identity, a timestamp server
 # that does not answer or answers with an error, and a missing signing tool give their message
-# and no image. The password never reaches a command line or the output.
+# and no image. The password never reaches a command line or the output. What a signature holds
+# is read from its own structure (pe_facts takes it from the file, openssl lists its objects), and
+# whether it verifies from the verifying tool's exit status: the tool's wording changes between
+# its versions.
 set -euo pipefail
-src=${1:?usage: medium_signing.sh SOURCE_DIR WORK_DIR}
-work=${2:?usage: medium_signing.sh SOURCE_DIR WORK_DIR}
+usage='usage: medium_signing.sh SOURCE_DIR WORK_DIR PE_FACTS'
+src=${1:?$usage}
+work=${2:?$usage}
+pe_facts=${3:?$usage}
 bin=$src/build/windows/bin
 fail() { echo "FAIL: $*"; exit 1; }
 rm -rf "$work"; mkdir -p "$work"
@@ -44,6 +49,24 @@ launcher_of() {
   xorriso -osirrox on -indev "$work/$1/Tolvanix.iso" -extract /Project1.exe "$work/$1.exe" 2>/dev/null
 }
 verifies() { osslsigncode verify -CAfile "$pki/root.pem" -TSA-CAfile "$pki/root.pem" -in "$1" >"$1.verify" 2>&1; }
+fact() { "$pe_facts" "$1" | awk -v k="$2" '$1 == k { print $2 }'; }
+# The objects and times of the file's signature, in order, one a line.
+signature_objects() {
+  "$pe_facts" signature "$1" "$1.p7" || fail "$(basename "$1") carries no signature"
+  openssl asn1parse -inform DER -in "$1.p7" | awk -F: '/prim: (OBJECT|UTCTIME|GENERALIZEDTIME) / { print $NF }'
+}
+# The time of the RFC 3161 timestamp in the signature (its TSTInfo's genTime), in seconds; empty
+# when it has none.
+timestamp_of() {
+  local at
+  at=$(openssl asn1parse -inform DER -in "$1.p7" |
+    awk '/:id-smime-ct-TSTInfo$/ { found = 1 } found && /prim: OCTET STRING/ { sub(/:.*/, ""); print $1; exit }')
+  [ -n "$at" ] || return 0
+  openssl asn1parse -inform DER -in "$1.p7" -strparse "$at" | awk -F: '/prim: GENERALIZEDTIME/ { print $NF; exit }' |
+    sed -E 's/^(....)(..)(..)(..)(..)(..).*/\1-\2-\3 \4:\5:\6 UTC/' | xargs -r -I{} date -d {} +%s
+}
+# The reason given after "PREFIX: " on a line of the output, when it has one.
+reason_after() { sed -n "s|.*$2: *||p" "$1" | grep -m1 '[[:alnum:]]'; }
 
 pem=(SIGN_CERT="$pki/chain.pem" SIGN_KEY="$pki/sign.key")
 pkcs12=(SIGN_PKCS12="$pki/sign.p12" SIGN_PASSWORD_FILE="$pki/password.txt")
@@ -72,15 +95,22 @@ for identity in pem pkcs12; do
     [ $status = 0 ] || fail "$name: $(cat "$work/$name.out")"
     launcher_of "$name"
     verifies "$work/$name.exe" || fail "$name: the launcher on the image does not verify: $(cat "$work/$name.exe.verify")"
-    grep -q 'Message digest algorithm  : SHA256' "$work/$name.exe.verify" || fail "$name: not a SHA-256 signature"
+    # Every digest the signature names before its timestamp is SHA-256.
+    digests=$(signature_objects "$work/$name.exe" | sed '/^1\.3\.6\.1\.4\.1\.311\.3\.3\.1$/,$d' | grep -E '^(md5|sha1|sha224|sha256|sha384|sha512)$' | sort -u)
+    [ "$digests" = sha256 ] || fail "$name: not a SHA-256 signature: it names ${digests:-no digest}"
     # The PE checksum is set: the one the file states is the one it has.
-    stated=$(sed -n 's/^Current PE checksum *: *//p' "$work/$name.exe.verify")
-    [ -n "$stated" ] && [ "$stated" != 00000000 ] && [ "$stated" = "$(sed -n 's/^Calculated PE checksum *: *//p' "$work/$name.exe.verify")" ] ||
-      fail "$name: the PE checksum is not set: $(grep -i checksum "$work/$name.exe.verify")"
+    stated=$(fact "$work/$name.exe" checksum-stated) computed=$(fact "$work/$name.exe" checksum-computed)
+    [ "$stated" != 00000000 ] && [ "$stated" = "$computed" ] ||
+      fail "$name: the PE checksum is not set: the file states $stated, and its checksum is $computed"
+    stamped=$(timestamp_of "$work/$name.exe")
     if [ $stamp = tsa ]; then
-      grep -q 'The signature is timestamped' "$work/$name.exe.verify" || fail "$name: no timestamp"
-      grep -q 'the timestamp server http://127.0.0.1:1/ gave no timestamp' "$work/$name.out" || fail "$name: the server that did not answer is not named"
+      [ -n "$stamped" ] || fail "$name: no timestamp"
+      [ $((stamped - $(date +%s))) -le 60 ] && [ $(($(date +%s) - stamped)) -le 600 ] ||
+        fail "$name: the timestamp says $(date -u -d "@$stamped"), not the time of signing"
+      [ -n "$(reason_after "$work/$name.out" 'the timestamp server http://127.0.0.1:1/ gave no timestamp')" ] ||
+        fail "$name: the server that did not answer is not named with a reason: $(cat "$work/$name.out")"
     else
+      [ -z "$stamped" ] || fail "$name: a timestamp, though none was asked for"
       grep -q 'signed without a timestamp: Windows stops trusting the signature when the certificate expires' "$work/$name.out" ||
         fail "$name: no warning about the missing timestamp"
     fi
@@ -142,9 +172,11 @@ refused not-for-code "not made for code signing" SIGN_CERT="$pki/server.pem" SIG
 refused expired "valid from 2020-01-01 to 2021-01-01" SIGN_CERT="$pki/expired.pem" SIGN_KEY="$pki/sign.key"
 refused not-yet "valid from 2099-01-01" SIGN_CERT="$pki/future.pem" SIGN_KEY="$pki/sign.key"
 refused silent-server "no timestamp server of SIGN_TIMESTAMP_URL (http://127.0.0.1:1/)" "${pem[@]}" SIGN_TIMESTAMP_URL=http://127.0.0.1:1/
-grep -q "Couldn't connect" "$work/silent-server.out" || fail "the unanswered server's reason is not given: $(cat "$work/silent-server.out")"
+[ -n "$(reason_after "$work/silent-server.out" "the timestamp server http://127.0.0.1:1/ gave no timestamp")" ] ||
+  fail "the unanswered server's reason is not given: $(cat "$work/silent-server.out")"
 refused erring-server "no timestamp server of SIGN_TIMESTAMP_URL ($broken)" "${pem[@]}" SIGN_TIMESTAMP_URL="$broken"
-grep -q 'HTTP status 500' "$work/erring-server.out" || fail "the erring server's reason is not given: $(cat "$work/erring-server.out")"
+[ -n "$(reason_after "$work/erring-server.out" "the timestamp server $broken gave no timestamp")" ] ||
+  fail "the erring server's reason is not given: $(cat "$work/erring-server.out")"
 refused no-tool "the signing tool $work/no-osslsigncode is missing" "${pem[@]}" OSSLSIGNCODE="$work/no-osslsigncode"
 
 # --- The password goes to the signing tool by its file's name only -----------------------
