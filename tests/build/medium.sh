@@ -10,7 +10,12 @@ work=${2:?usage: medium.sh SOURCE_DIR WORK_DIR}
 bin=$src/build/windows/bin
 fail() { echo "FAIL: $*"; exit 1; }
 windows_path() { echo "Z:${1//\//\\}"; }  # a path as Wine's drive Z: names it
+# The disc extracted from the image is read-only, as the image has it; it is made writable again
+# when the test ends, and before a run removes what an interrupted one left.
+writable() { [ ! -d "$work/disc" ] || chmod -R u+w "$work/disc"; }
+writable
 rm -rf "$work"; mkdir -p "$work"
+trap writable EXIT
 image=$work/test.iso
 standin=$bin/setup_standin.exe
 
@@ -49,14 +54,14 @@ export WINEDEBUG=-all
 # Windows's own verdict on the signature, once the test root is trusted: the launcher as signed
 # is trusted, and a copy with one byte changed is not (TRUST_E_BAD_DIGEST).
 openssl x509 -in "$work/pki/root.pem" -outform DER -out "$work/root.cer"
-cp "$work/disc/Project1.exe" "$work/tampered.exe"
-printf '\x01' | dd of="$work/tampered.exe" bs=1 seek=4096 conv=notrunc 2>/dev/null
+cat "$work/disc/Project1.exe" >"$work/tampered.exe"  # a copy that can be written, unlike the disc's
+printf '\x01' | dd of="$work/tampered.exe" bs=1 seek=4096 conv=notrunc status=none
 trust() { wine "$bin/trust_check.exe" "$@" 2>/dev/null | tr -d '\r'; }
 [ "$(trust add-root "$(windows_path "$work/root.cer")")" = added ] || fail "the test root could not be added to the trusted roots"
 [ "$(trust verify "$(windows_path "$work/disc/Project1.exe")")" = 00000000 ] || fail "Windows does not trust the signed launcher"
 [ "$(trust verify "$(windows_path "$work/tampered.exe")")" = 80096010 ] || fail "Windows did not refuse the tampered launcher as a bad digest"
 ln -sfn "$work/disc" "$WINEPREFIX/dosdevices/n:"
-trap 'rm -f "$WINEPREFIX/dosdevices/n:"' EXIT
+trap 'rm -f "$WINEPREFIX/dosdevices/n:"; writable' EXIT
 cp "$bin/window_tool.exe" "$work/"
 export STANDIN_RECORD=$(windows_path "$work/record.txt")
 # Output to files: Wine's helpers outlive these commands and would hold the test's output open.

@@ -115,8 +115,8 @@ for identity in pem pkcs12; do
         fail "$name: no warning about the missing timestamp"
     fi
     # One byte of the launcher changed, and it no longer verifies.
-    cp "$work/$name.exe" "$work/$name-tampered.exe"
-    printf '\x01' | dd of="$work/$name-tampered.exe" bs=1 seek=4096 conv=notrunc 2>/dev/null
+    cat "$work/$name.exe" >"$work/$name-tampered.exe"  # a copy that can be written, unlike the image's
+    printf '\x01' | dd of="$work/$name-tampered.exe" bs=1 seek=4096 conv=notrunc status=none
     ! verifies "$work/$name-tampered.exe" || fail "$name: a launcher with one byte changed still verifies"
     ! grep -q 'test password' "$work/$name.out" || fail "$name: the password was printed"
   done

@@ -22,9 +22,19 @@ fs::path ExtendedLength(const fs::path& path)
 fs::path BinDirectory() { return ThisExecutable().parent_path(); }
 
 namespace {
+// What was copied from a read-only place (a disc, a kit in a read-only folder) is read-only itself,
+// and neither Windows nor Wine removes it, or anything in a folder so marked, until that goes.
+void MakeWritable(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
 // The library's remove_all stops at MAX_PATH here, and tests lay out deeper folders than that.
 void RemoveTree(const std::wstring& extendedPath, bool removeFolderItself = true)
 {
+    MakeWritable(extendedPath);
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW((extendedPath + (extendedPath.back() == L'\\' ? L"*" : L"\\*")).c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
@@ -33,10 +43,12 @@ void RemoveTree(const std::wstring& extendedPath, bool removeFolderItself = true
             if (name == L"." || name == L"..")
                 continue;
             const std::wstring child = extendedPath + (extendedPath.back() == L'\\' ? L"" : L"\\") + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
-            else
+            } else {
+                MakeWritable(child);
                 DeleteFileW(child.c_str());
+            }
         } while (FindNextFileW(search, &entry));
         FindClose(search);
     }
@@ -104,6 +116,9 @@ DriveRoot::DriveRoot(const fs::path& scratch)
 
 DriveRoot::~DriveRoot()
 {
+    // Nothing a test put there outlives it: the session's drive is emptied, a mapped one unmapped.
+    if (mapped_.empty() && !root_.empty())
+        EmptyFolder(root_);
     if (!mapped_.empty())
         DefineDosDeviceW(DDD_REMOVE_DEFINITION, mapped_.c_str(), nullptr);
 }

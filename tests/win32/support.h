@@ -36,7 +36,7 @@ const wchar_t* PlantDll(const fs::path& folder);
 
 // An empty folder that is the root of a drive, as a medium's is. On Windows a free drive letter
 // is mapped to a scratch folder for the test's lifetime, as subst does; Wine's mapping calls map
-// nothing, so there the session's drive M: is emptied instead.
+// nothing, so there the session's drive M: is emptied instead, before the test and after it.
 class DriveRoot {
 public:
     explicit DriveRoot(const fs::path& scratch);
