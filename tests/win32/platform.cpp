@@ -34,3 +34,16 @@ SIZE ScreenDpi()
     ReleaseDC(nullptr, screen);
     return dpi;
 }
+
+int DesktopDpi()
+{
+    using SetAwareness = HANDLE(WINAPI*)(HANDLE);
+    const auto setAwareness = reinterpret_cast<SetAwareness>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")));
+    const HANDLE systemAware = reinterpret_cast<HANDLE>(-2);  // DPI_AWARENESS_CONTEXT_SYSTEM_AWARE
+    const HANDLE before = setAwareness ? setAwareness(systemAware) : nullptr;
+    const int dpi = ScreenDpi().cx;
+    if (before)
+        setAwareness(before);
+    return dpi;
+}

@@ -16,3 +16,7 @@ bool IsWine();
 std::string WindowsVersion();
 // The DPI this program is told, as the launcher is: neither declares itself DPI-aware.
 SIZE ScreenDpi();
+// The desktop's own DPI, which Windows 8.1 and later do not tell a program that is not DPI-aware:
+// asked as a DPI-aware thread would, where Windows has that question (10 from version 1607); the
+// DPI this program is told on the Windows before it.
+int DesktopDpi();

@@ -248,20 +248,30 @@ TEST_F(InProcessWindow, NothingIsErasedBeforeThePaint)
 
 TEST_F(InProcessWindow, RepaintsAndResizesKeepNoGdiObjects)
 {
+    const auto paintsAndResizes = [&] {
+        for (int i = 0; i < 100; ++i) {
+            SetWindowPos(window, nullptr, 0, 0, 300 + i * 6, 200 + i * 3, SWP_NOMOVE | SWP_NOZORDER);
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        }
+        ShowWindow(window, SW_MAXIMIZE);
+        UpdateWindow(window);
+        ShowWindow(window, SW_RESTORE);
+        UpdateWindow(window);
+    };
+    // What the system makes once and keeps, it makes in a first round with a window of the same
+    // kind (Wine 10 keeps two objects from a window's first maximising until the window goes,
+    // and a plain window of its own costs it the same): leaks are what later rounds add.
+    paintsAndResizes();
     DestroyWindow(window);
     const int roomWithout = GdiHandlesFree();
     Open();
     const int roomWith = GdiHandlesFree();
     EXPECT_GE(roomWithout - roomWith, 4) << "two fonts, the picture and its DC";
-    for (int i = 0; i < 300; ++i) {
-        SetWindowPos(window, nullptr, 0, 0, 300 + i * 2, 200 + i, SWP_NOMOVE | SWP_NOZORDER);
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    }
-    ShowWindow(window, SW_MAXIMIZE);
-    UpdateWindow(window);
-    ShowWindow(window, SW_RESTORE);
-    UpdateWindow(window);
-    EXPECT_EQ(GdiHandlesFree(), roomWith) << "painting and resizing keep GDI objects";
+    paintsAndResizes();
+    const int roomAfterARound = GdiHandlesFree();
+    paintsAndResizes();
+    paintsAndResizes();
+    EXPECT_EQ(GdiHandlesFree(), roomAfterARound) << "painting and resizing keep GDI objects";
 
     DestroyWindow(window);
     EXPECT_EQ(GdiHandlesFree(), roomWithout) << "the window does not release everything it holds";
