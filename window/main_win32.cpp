@@ -1,30 +1,6 @@
 #include <windows.h>
-#include <objbase.h>
 
-#include "dll_search_win32.h"
-#include "launcher_shell_win32.h"
-#include "launcher_window_win32.h"
 #include "picture_win32.h"
+#include "run_launcher_win32.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
-{
-    RestrictDllSearchToSystem();
-    // The shell may use COM for what it opens; it expects a single-threaded apartment.
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-
-    Win32LauncherShell shell;
-    HWND window = LauncherWindow::Create(instance, shell, LoadWelcomePicture);
-    if (!window)
-        shell.ReportFatalError(L"The launcher could not open its window; its program file may be damaged.");
-    shell.SetOwner(window);
-    LauncherWindow::Show(window);
-
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageW(window, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    return 0;
-}
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return RunLauncher(instance, LoadWelcomePicture); }
