@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The Windows test kit used as a person would use it on Windows, here through Wine's cmd. The
 # kit is unpacked into a fresh folder whose path has spaces and accents, and run-tests.cmd run:
-#   kit.sh as-wine ARCHIVE WORK      as it is: every check runs, none skips, none fails
+#   kit.sh as-wine ARCHIVE WORK      as it is: every check runs but the one that only Windows can
+#                                    show, none fails
 #   kit.sh as-windows ARCHIVE WORK   with LAUNCHER_TESTS_AS_WINDOWS=1, from the folder made
 #                                    read-only as a disc is; meanwhile a second copy is refused
 #   kit.sh not-in-ansi ARCHIVE WORK  from a folder named with a letter that the ANSI code page
 #                                    lacks: it works in a temporary folder, and passes
-#   kit.sh incomplete ARCHIVE WORK   with a file missing: refused, naming the file
+#   kit.sh incomplete ARCHIVE WORK   with a file missing: refused, naming the file; with test
+#                                    programs that list no tests (one exits at once, one cannot
+#                                    start): fails, naming each
 #   kit.sh faulty ARCHIVE WORK       with a launcher whose German button starts French: both
 #                                    ways fail and name the failing tests
 # Runs in the test run's Wine session (WINE_SESSION_DIR). The summary lines of the runs that
@@ -85,9 +88,11 @@ worked_in_a_temporary_folder() {
 case $mode in
 as-wine)
   status=$(run "$work/run.log")
-  passing "$work/run.log" "$status" 0
+  passing "$work/run.log" "$status" 1
+  grep -q '^skipped  DllSearch.OnOlderWindowsNoNamesakeOfWhatShell32Imports' "$work/run.log" ||
+    fail "the one skip is not the check that only Windows can show:"$'\n'"$(grep '^skipped' "$work/run.log")"
   ! grep -q '^The tests work in' "$work/run.log" || fail "the run left the kit's folder for a temporary one"
-  echo "kit under Wine, every check: $(last_line "$work/run.log")" | tee "$work/summary.txt"
+  echo "kit under Wine, every check Wine can run: $(last_line "$work/run.log")" | tee "$work/summary.txt"
   ;;
 
 as-windows)
@@ -122,10 +127,21 @@ not-in-ansi)
   ;;
 
 incomplete)
-  rm "$kit/bin/setup_standin.exe"
+  mv "$kit/bin/setup_standin.exe" "$work/"
   status=$(run "$work/run.log")
   [ "$status" != 0 ] || fail "a kit without bin/setup_standin.exe ran"
   grep -q 'bin\\setup_standin.exe is missing' "$work/run.log" || fail "the run did not name the missing file:"$'\n'"$(cat "$work/run.log")"
+  # Test programs that list nothing: one that exits at once (the setup stand-in in its place), and
+  # one that cannot start at all, as a program that imports what an older Windows lacks.
+  mv "$work/setup_standin.exe" "$kit/bin/"
+  cp "$kit/bin/setup_standin.exe" "$kit/bin/win32_tests.exe"
+  echo 'not a program' >"$kit/bin/launcher_e2e_tests.exe"
+  status=$(run "$work/broken.log")
+  [ "$status" != 0 ] || fail "a kit whose test programs list no tests passed:"$'\n'"$(cat "$work/broken.log")"
+  for program in win32_tests.exe launcher_e2e_tests.exe; do
+    grep -q "^FAILED   $program" "$work/broken.log" || fail "the run did not name $program:"$'\n'"$(cat "$work/broken.log")"
+  done
+  [ "$(last_line "$work/broken.log")" = "0 passed, 2 failed, 0 skipped" ] || fail "the run ended with \"$(last_line "$work/broken.log")\""
   ;;
 
 faulty)

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "support.h"
@@ -26,8 +27,8 @@ namespace {
 
 // The files each kind of run needs, from the kit's top folder.
 constexpr const wchar_t* kTestFiles[] = {
-    L"bin\\Project1.exe", L"bin\\win32_tests.exe", L"bin\\launcher_e2e_tests.exe", L"bin\\setup_standin.exe",
-    L"standin\\shell32.dll",
+    L"bin\\Project1.exe", L"bin\\old_windows_launcher.exe", L"bin\\win32_tests.exe", L"bin\\launcher_e2e_tests.exe",
+    L"bin\\setup_standin.exe", L"standin\\shell32.dll",
 };
 constexpr const wchar_t* kBenchFiles[] = {
     L"bin\\Project1.exe", L"bin\\bench_driver.exe", L"bin\\baseline_bare.exe", L"bin\\baseline_com.exe",
@@ -118,16 +119,26 @@ struct Result {
     std::string detail;  // the reason of a skip, the output of a failure
 };
 
-// The tests of a program, as "Suite.Name", from GoogleTest's listing.
-std::vector<std::string> ListTests(const fs::path& program, const std::wstring& filter, const Workspace& workspace)
+// The tests of a program, as "Suite.Name", from GoogleTest's listing; `problem` says why there
+// are none where the program did not start or did not list them (on an older Windows, a program
+// that imports what it lacks does not start at all, and its tests would silently go missing).
+struct Listing {
+    std::vector<std::string> tests;
+    std::string problem;
+};
+
+Listing ListTests(const fs::path& program, const std::wstring& filter, const Workspace& workspace)
 {
     const fs::path listing = workspace.work / L"listing.txt";
     {
         const Process lister(program, L"--gtest_list_tests" + (filter.empty() ? L"" : L" \"--gtest_filter=" + filter + L"\""),
                              workspace.work, listing);
-        lister.WaitForExit();
+        if (!lister.Started())
+            return {{}, "it could not be started"};
+        if (const long code = lister.WaitForExit(); code != 0)
+            return {{}, code == -1 ? "it did not list its tests within a minute" : "it ended with code " + std::to_string(code)};
     }
-    std::vector<std::string> tests;
+    Listing found;
     std::string suite;
     const std::string text = ReadText(listing);
     for (size_t at = 0; at < text.size();) {
@@ -139,11 +150,13 @@ std::vector<std::string> ListTests(const fs::path& program, const std::wstring& 
             line.pop_back();
         const std::string name = line.substr(0, line.find("  #", 2));  // parameters are shown after '#'
         if (line.rfind("  ", 0) == 0)
-            tests.push_back(suite + name.substr(2, name.find(' ', 2) - 2));
+            found.tests.push_back(suite + name.substr(2, name.find(' ', 2) - 2));
         else if (!name.empty() && name.back() == '.')
             suite = name;
     }
-    return tests;
+    if (found.tests.empty() && filter.empty())
+        found.problem = "it listed no tests";
+    return found;
 }
 
 // What the test printed between its start and its end, without the lines that frame it.
@@ -296,16 +309,23 @@ int RunTests(const fs::path& kit, const std::wstring& filter, bool waitForKey)
     Say(Where(true));
     std::vector<Result> results;
     size_t counts[3] = {};
+    const auto record = [&](Result result) {
+        ++counts[static_cast<int>(result.status)];
+        Report(result);
+        results.push_back(std::move(result));
+    };
     for (const wchar_t* name : kTestPrograms) {
         const fs::path program = kit / L"bin" / name;
-        const std::vector<std::string> tests = ListTests(program, filter, workspace);
-        if (tests.empty() && filter.empty())
-            results.push_back({Utf8(fs::path(name).stem().wstring()), "listing", Status::Failed, 0, "the program listed no tests"});
-        for (const std::string& test : tests) {
+        // Every program must list its tests, whatever the filter then picks of them.
+        Listing listing = ListTests(program, L"", workspace);
+        if (listing.problem.empty() && !filter.empty())
+            listing = ListTests(program, filter, workspace);
+        if (!listing.problem.empty())
+            record({Utf8(program.stem().wstring()), Utf8(name), Status::Failed, 0,
+                    "the test program " + Utf8(name) + " ran none of its tests: " + listing.problem});
+        for (const std::string& test : listing.tests) {
             EmptyFolder(workspace.work / L"scratch");
-            results.push_back(RunTest(program, test, workspace));
-            ++counts[static_cast<int>(results.back().status)];
-            Report(results.back());
+            record(RunTest(program, test, workspace));
         }
     }
     const fs::path report = workspace.results / L"report.xml";

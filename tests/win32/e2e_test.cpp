@@ -588,6 +588,44 @@ TEST_F(LauncherRun, AScreenReaderHearsTheDialogAndItsPromptAndAPressStillStartsO
     }
 }
 
+TEST_F(LauncherRun, OnOlderWindowsAScreenReaderLoadsNoPlantedAccessibilityLibrary)
+{
+    // Where kernel32 lacks SetDefaultDllDirectories nothing confines the search for the whole
+    // program: the libraries of a screen reader's first request must come from the system folder
+    // by themselves, never from beside the launcher or from the folder it was started in. The
+    // launcher here plays such a Windows (it is old_windows_launcher.exe under the launcher's name).
+    const fs::path medium = LayOutMedium();
+    fs::remove(medium / L"Project1.exe");
+    fs::copy_file(BinDirectory() / L"old_windows_launcher.exe", medium / L"Project1.exe");
+    const fs::path mark = scratch_ / L"planted-mark.txt";
+    SetEnvironmentVariableW(L"PLANTED_DLL_MARK", mark.c_str());
+    const wchar_t* const libraries[] = {L"oleacc", L"oleaut32"};
+    for (const fs::path& folder : {medium, scratch_ / L"elsewhere"}) {
+        fs::create_directories(folder);
+        for (const wchar_t* library : libraries)
+            fs::copy_file(StandInShell32(), folder / (std::wstring(library) + L".dll"), fs::copy_options::overwrite_existing);
+    }
+    // Wine takes a DLL of a name it has built in from elsewhere only when told to prefer it.
+    if (IsWine())
+        for (const wchar_t* library : libraries)
+            SetDllOverride(L"Project1.exe", library, L"native,builtin");
+
+    Start(medium);
+    ASSERT_TRUE(LoadIntoProcess(*process_, L"oleacc.dll"));
+    ASSERT_NE(ReadText(mark), "") << "a load by name does not find the planted oleacc.dll, so this test proves nothing";
+    process_.reset();
+    fs::remove(mark);
+
+    Start(medium);
+    const AccessiblePtr client = AccessibleOf(window_);
+    EXPECT_EQ(ReadText(mark), "") << "a screen reader's first request loaded a planted DLL";
+    ASSERT_TRUE(client) << "the launcher offers no accessible object for its client area";
+    EXPECT_EQ(AccessibleNumber(client.get(), &IAccessible::get_accRole, CHILDID_SELF), ROLE_SYSTEM_DIALOG);
+    if (IsWine())
+        ClearAppDefaults(L"Project1.exe");
+    SetEnvironmentVariableW(L"PLANTED_DLL_MARK", nullptr);
+}
+
 // --- The request ------------------------------------------------------------------------
 
 TEST_F(LauncherRun, MakesExactlyTheOneShellRequestAndTheSetupStartsAsAsked)

@@ -244,16 +244,30 @@ TEST(DllSearch, APlantedDllIsNeverLoadedInPlaceOfTheSystems)
         ClearAppDefaults(L"planted.exe");
 }
 
-// SetDllDirectoryW of an older Windows's kernel32, recording what it is given instead of doing it.
+// An older Windows's kernel32, recording what the start and the binding ask of it: the DLL
+// directories it is given (instead of setting them), and the libraries it is asked to load.
 std::vector<std::wstring> dllDirectoriesGiven;
+struct LoadAsked {
+    std::wstring name;
+    DWORD flags;
+};
+std::vector<LoadAsked> loadsAsked;
 BOOL WINAPI RecordingSetDllDirectoryW(LPCWSTR directory)
 {
     dllDirectoriesGiven.push_back(directory ? directory : L"<null>");
     return TRUE;
 }
+HMODULE WINAPI RecordingLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
+{
+    loadsAsked.push_back({name, flags});
+    return FunctionOf<decltype(&LoadLibraryExW)>(OldKernel32Export("LoadLibraryExW"))(name, file, flags);
+}
 FARPROC RecordingOldKernel32Export(const char* name)
 {
-    return std::string_view(name) == "SetDllDirectoryW" ? AsExport(RecordingSetDllDirectoryW) : OldKernel32Export(name);
+    const std::string_view wanted(name);
+    if (wanted == "SetDllDirectoryW")
+        return AsExport(RecordingSetDllDirectoryW);
+    return wanted == "LoadLibraryExW" ? AsExport(RecordingLoadLibraryExW) : OldKernel32Export(name);
 }
 
 TEST(DllSearch, OnOlderWindowsTheCurrentFolderLeavesTheSearch)
@@ -274,6 +288,86 @@ TEST(DllSearch, OnOlderWindowsTheCurrentFolderLeavesTheSearch)
     const wchar_t* const kPlanted = PlantDll(current);
     ASSERT_TRUE(ProbeLoads(program, L"this", L"plainly", kPlanted, current)) << "the current folder is not searched anyway, so this proves nothing";
     EXPECT_FALSE(ProbeLoads(program, L"old", L"restricted", kPlanted, current)) << "the restricted search took the DLL in the current folder";
+}
+
+// The first DLL that the system's shell32 imports which a namesake planted beside a program could
+// stand in for: not one of the known DLLs (Windows takes those from the system folder alone), no
+// API set, and not loaded in this program already. Empty where there is none, or where Windows
+// cannot map a DLL as an image without loading it (before Vista).
+std::wstring PlantableImportOfShell32()
+{
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const HMODULE mapped = LoadLibraryExW((std::wstring(system) + L"\\shell32.dll").c_str(), nullptr,
+                                          LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!mapped)
+        return {};
+    const auto* image = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(mapped) & ~ULONG_PTR(3));
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+    const DWORD imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    HKEY known = nullptr;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0, KEY_READ, &known);
+    const auto isKnown = [&](const std::string& dll) {
+        char value[256], data[MAX_PATH];
+        for (DWORD i = 0;; ++i) {
+            DWORD valueLength = std::size(value), dataLength = sizeof data - 1;
+            if (!known || RegEnumValueA(known, i, value, &valueLength, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &dataLength) != ERROR_SUCCESS)
+                return false;
+            data[dataLength] = '\0';
+            if (_stricmp(data, dll.c_str()) == 0)
+                return true;
+        }
+    };
+    std::wstring found;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + imports); imports && entry->Name && found.empty(); ++entry) {
+        const std::string dll = reinterpret_cast<const char*>(image + entry->Name);
+        const std::wstring wide(dll.begin(), dll.end());
+        if (_strnicmp(dll.c_str(), "api-ms-", 7) != 0 && _strnicmp(dll.c_str(), "ext-ms-", 7) != 0 && !isKnown(dll) && !GetModuleHandleW(wide.c_str()))
+            found = wide;
+    }
+    if (known)
+        RegCloseKey(known);
+    FreeLibrary(mapped);
+    return found;
+}
+
+TEST(DllSearch, OnOlderWindowsShell32IsLoadedByItsFullPathWithItsOwnFolderSearchedFirst)
+{
+    // Where the search flags are missing, the binding names shell32 by its full path in the system
+    // folder, with the altered search order: the DLLs that shell32 imports are then looked for
+    // beside it, in the system folder, before the launcher's folder.
+    loadsAsked.clear();
+    EXPECT_NE(LoadSystemLibrary(L"shell32.dll", RecordingOldKernel32Export), nullptr);
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_EQ(loadsAsked.size(), 1u);
+    EXPECT_EQ(Utf8(loadsAsked[0].name), Utf8(std::wstring(system) + L"\\shell32.dll"));
+    EXPECT_EQ(loadsAsked[0].flags, DWORD(LOAD_WITH_ALTERED_SEARCH_PATH)) << "shell32's imports would be looked for beside the launcher first";
+}
+
+TEST(DllSearch, OnOlderWindowsNoNamesakeOfWhatShell32ImportsIsTakenFromBesideTheProgram)
+{
+    // The effect of that search order: a namesake of a DLL that shell32 imports, planted beside a
+    // program that binds shell32 as on an older Windows, is not loaded.
+    if (IsWine())
+        GTEST_SKIP() << "Wine takes its own built-in DLLs for what shell32 imports, wherever a namesake lies, so only Windows shows "
+                        "the effect of the search order";
+    if (GetModuleHandleW(L"shell32.dll"))
+        GTEST_SKIP() << "this Windows loads shell32 into every program at its start, so no binding of it loads its imports";
+    const std::wstring imported = PlantableImportOfShell32();
+    if (imported.empty())
+        GTEST_SKIP() << "this Windows's shell32 imports no DLL that a namesake beside a program could stand in for";
+    const fs::path scratch = FreshScratch("shell32imports"), medium = scratch / L"medium", mark = scratch / L"planted-mark.txt";
+    fs::create_directories(medium);
+    fs::copy_file(StandInShell32(), medium / imported);
+    SetEnvironmentVariableW(L"PLANTED_DLL_MARK", mark.c_str());
+    ProbeLoads(medium, L"this", L"plainly", imported.c_str(), scratch);
+    if (ReadText(mark) == "")
+        GTEST_SKIP() << "a load by name does not find the planted " << Utf8(imported) << ", so the effect cannot be shown with it";
+    fs::remove(mark);
+    EXPECT_TRUE(ProbeLoads(medium, L"old", L"system", L"shell32.dll", scratch)) << "shell32 was not loaded";
+    EXPECT_EQ(ReadText(mark), "") << "binding shell32 loaded the " << Utf8(imported) << " planted beside the program";
+    SetEnvironmentVariableW(L"PLANTED_DLL_MARK", nullptr);
 }
 
 }  // namespace

@@ -24,19 +24,6 @@ int ReportDirectory(const wchar_t* out)
     return 0;
 }
 
-// The search flags (LOAD_LIBRARY_SEARCH_*) came with SetDefaultDllDirectories; a LoadLibraryExW
-// from before refuses them as an invalid parameter.
-constexpr DWORD kSearchFlags = 0x1F00;
-
-HMODULE WINAPI OldLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
-{
-    if (flags & kSearchFlags) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    return LoadLibraryExW(name, file, flags);
-}
-
 bool NamesShell32(const wchar_t* name)
 {
     const size_t length = std::wcslen(name), suffix = std::wcslen(L"shell32.dll");
@@ -102,16 +89,6 @@ int Load(Kernel32Lookup windows, std::wstring_view how, const wchar_t* name)
 }
 
 }  // namespace
-
-FARPROC OldKernel32Export(const char* name)
-{
-    const std::string_view wanted(name);
-    if (wanted == "SetDefaultDllDirectories")
-        return nullptr;
-    if (wanted == "LoadLibraryExW")
-        return AsExport(OldLoadLibraryExW);
-    return Kernel32Export(name);
-}
 
 bool RunProbe(int argc, wchar_t** argv, int& exitCode)
 {

@@ -20,17 +20,7 @@
 
 #include <windows.h>
 
-#include "dll_search_win32.h"
-
-// kernel32 as the older Windows above has it.
-FARPROC OldKernel32Export(const char* name);
-
-// A function handed out as a kernel32 export would be.
-template <typename Function>
-FARPROC AsExport(Function function)
-{
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
-}
+#include "old_windows.h"
 
 // Runs the probe mode named by the arguments; returns false when they name none.
 bool RunProbe(int argc, wchar_t** argv, int& exitCode);

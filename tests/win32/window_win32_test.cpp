@@ -246,6 +246,44 @@ TEST_F(InProcessWindow, NothingIsErasedBeforeThePaint)
     DeleteDC(memory);
 }
 
+// A button whose own paint is held back: it draws nothing, so whatever its pixels show was left
+// there by somebody else.
+WNDPROC buttonProcedure = nullptr;
+LRESULT CALLBACK PaintlessButton(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT) {
+        ValidateRect(button, nullptr);
+        return 0;
+    }
+    return message == WM_ERASEBKGND ? 1 : CallWindowProcW(buttonProcedure, button, message, wParam, lParam);
+}
+
+TEST_F(InProcessWindow, ARepaintLeavesTheButtonsToPaintThemselves)
+{
+    // A window that painted its picture over its buttons before they drew themselves again would
+    // flicker on every repaint: with the buttons' paint held back, their pixels stay as they were.
+    constexpr COLORREF kMark = RGB(255, 0, 255);
+    for (HWND button : Buttons()) {
+        buttonProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaintlessButton)));
+        HDC dc = GetDC(button);
+        RECT inside;
+        GetClientRect(button, &inside);
+        SetDCBrushColor(dc, kMark);
+        FillRect(dc, &inside, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        ReleaseDC(button, dc);
+    }
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    for (HWND button : Buttons()) {
+        RECT inside;
+        GetClientRect(button, &inside);
+        HDC dc = GetDC(button);
+        const COLORREF shown = GetPixel(dc, inside.right / 2, inside.bottom / 2);
+        ReleaseDC(button, dc);
+        EXPECT_EQ(shown, kMark) << "the window's paint covered a button: " << std::hex << shown;
+        SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(buttonProcedure));
+    }
+}
+
 TEST_F(InProcessWindow, RepaintsAndResizesKeepNoGdiObjects)
 {
     const auto paintsAndResizes = [&] {
