@@ -289,14 +289,19 @@ void PrintGoals(const std::vector<Program>& programs, const InProcess& measured)
     const double size = file.nFileSizeLow;
     const Estimate difference = PairedDifference(programs[kLauncher].startMs, programs[kRequired].startMs);
     const Estimate ratio = RatioOfMedians(programs[kLauncher].startMs, programs[kRequired].startMs);
-    const Estimate decoding = MedianOf(measured.decode);
+    // Machines differ two to three times in speed from one another and from day to day, so the
+    // decode is held against copying the same pixels ready, on the same machine in the same run.
+    // The runs seen, on slow days and fast ones and on two machines, have put it at 1.46 to 2.07
+    // times the copy; 2.5 leaves a fifth over the highest for machines not seen yet, and still
+    // tells a decoder that has become a fifth slower where it comes closest.
+    const Estimate decoding = RatioOfMedians(measured.decode, measured.ready);
     std::printf("\n| goal | measured | target | |\n|---|---|---|---|\n");
     std::printf("| launcher vs required work: difference, round by round | %s ms | <= 1.0 ms | %s |\n",
                 Figure(difference, "%+.2f").c_str(), Verdict(difference, 1.0));
     std::printf("| launcher vs required work: ratio of medians | %s | <= 1.01 | %s |\n", Figure(ratio, "%.3f").c_str(),
                 Verdict(ratio, 1.01));
-    std::printf("| picture decode in process | %s ms | <= 0.8 ms | %s |\n", Figure(decoding, "%.2f").c_str(),
-                Verdict(decoding, 0.8));
+    std::printf("| picture decode vs copying it ready, in process: ratio of medians | %s | <= 2.5 | %s |\n",
+                Figure(decoding, "%.2f").c_str(), Verdict(decoding, 2.5));
     std::printf("| Project1.exe size | %.0f bytes | <= 65536 bytes | %s |\n", size, size <= 65536 ? "met" : "MISSED");
 }
 
