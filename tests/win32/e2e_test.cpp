@@ -48,12 +48,14 @@ protected:
         ASSERT_NE(window_, nullptr) << "the launcher's window did not come to the front with a button focused";
     }
 
-    // A medium in the test's scratch folder: the launcher and the named language folders.
-    fs::path LayOutMedium(std::initializer_list<const wchar_t*> languages = {L"English", L"German", L"French"})
+    // A medium in the test's scratch folder: the launcher (or a program of the kit in its place)
+    // and the named language folders.
+    fs::path LayOutMedium(std::initializer_list<const wchar_t*> languages = {L"English", L"German", L"French"},
+                          const wchar_t* launcher = L"Project1.exe")
     {
         const fs::path medium = scratch_ / L"medium";
         fs::create_directories(medium);
-        fs::copy_file(BinDirectory() / L"Project1.exe", medium / L"Project1.exe", fs::copy_options::overwrite_existing);
+        fs::copy_file(BinDirectory() / launcher, medium / L"Project1.exe", fs::copy_options::overwrite_existing);
         LayOutLanguageFolders(medium, languages);
         return medium;
     }
@@ -525,8 +527,20 @@ TEST_F(LauncherRun, SwitchingAwayAndBackKeepsTheFocusedButton)
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other.Handle(); }, 20000)) << "the other window did not come to the front";
     POINT picture{20, LayoutRect(L"Command3").bottom};
     ClientToScreen(window_, &picture);
-    ASSERT_TRUE(ClickAt(picture));
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }, 20000)) << "the launcher did not come back to the front";
+    // Wine's display driver may give the front back to the other window a few milliseconds after
+    // the click, when it catches up with the display's own focus events of the switch away (seen
+    // on a loaded machine: now and then under Wine 8, more often under Wine 10). So the click is
+    // made again until the launcher stays in front.
+    const auto staysInFront = [&] {
+        return WaitFor([&] { return GetForegroundWindow() == window_; }, 10000) &&
+               !WaitFor([&] { return GetForegroundWindow() != window_; }, 500);
+    };
+    bool back = false;
+    for (int click = 0; click < 5 && !back; ++click) {
+        ASSERT_TRUE(ClickAt(picture));
+        back = staysInFront();
+    }
+    ASSERT_TRUE(back) << "the launcher did not come back to the front";
     EXPECT_TRUE(WaitForFocusOn(L"German")) << "back in the launcher, the focus is on " << FocusCaption();
     PressKey(VK_RETURN);
     const std::string record = WaitForStart();
@@ -594,9 +608,7 @@ TEST_F(LauncherRun, OnOlderWindowsAScreenReaderLoadsNoPlantedAccessibilityLibrar
     // program: the libraries of a screen reader's first request must come from the system folder
     // by themselves, never from beside the launcher or from the folder it was started in. The
     // launcher here plays such a Windows (it is old_windows_launcher.exe under the launcher's name).
-    const fs::path medium = LayOutMedium();
-    fs::remove(medium / L"Project1.exe");
-    fs::copy_file(BinDirectory() / L"old_windows_launcher.exe", medium / L"Project1.exe");
+    const fs::path medium = LayOutMedium({L"English", L"German", L"French"}, L"old_windows_launcher.exe");
     const fs::path mark = scratch_ / L"planted-mark.txt";
     SetEnvironmentVariableW(L"PLANTED_DLL_MARK", mark.c_str());
     const wchar_t* const libraries[] = {L"oleacc", L"oleaut32"};
