@@ -23,7 +23,9 @@ pki=$work/pki
 standin=$bin/setup_standin.exe
 built=$(sha256sum <"$bin/Project1.exe")
 servers=()
-trap 'for p in "${servers[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+# The servers stop, and what came read-only out of the images (or was locked on purpose) is made
+# writable again.
+trap 'for p in "${servers[@]}"; do kill "$p" 2>/dev/null || true; done; chmod -R u+w "$work"' EXIT
 serve() {  # serve NAME [error]: a timestamp server; its URL in the variable NAME
   "$src/tests/build/timestamp_server.sh" "$pki" "$work/$1.port" ${2:-} &
   servers+=($!)
