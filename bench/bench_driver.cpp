@@ -291,7 +291,7 @@ void PrintGoals(const std::vector<Program>& programs, const InProcess& measured)
     const Estimate ratio = RatioOfMedians(programs[kLauncher].startMs, programs[kRequired].startMs);
     // Machines differ two to three times in speed from one another and from day to day, so the
     // decode is held against copying the same pixels ready, on the same machine in the same run.
-    // The runs seen, on slow days and fast ones and on two machines, have put it at 1.46 to 2.07
+    // The runs seen, on slow days and fast ones and on two machines, have put it at 1.46 to 2.08
     // times the copy; 2.5 leaves a fifth over the highest for machines not seen yet, and still
     // tells a decoder that has become a fifth slower where it comes closest.
     const Estimate decoding = RatioOfMedians(measured.decode, measured.ready);
