@@ -51,20 +51,17 @@ launcher_of() {
   xorriso -osirrox on -indev "$work/$1/Tolvanix.iso" -extract /Project1.exe "$work/$1.exe" 2>/dev/null
 }
 verifies() { osslsigncode verify -CAfile "$pki/root.pem" -TSA-CAfile "$pki/root.pem" -in "$1" >"$1.verify" 2>&1; }
-fact() { "$pe_facts" "$1" | awk -v k="$2" '$1 == k { print $2 }'; }
-# The objects and times of the file's signature, in order, one a line.
-signature_objects() {
-  "$pe_facts" signature "$1" "$1.p7" || fail "$(basename "$1") carries no signature"
-  openssl asn1parse -inform DER -in "$1.p7" | awk -F: '/prim: (OBJECT|UTCTIME|GENERALIZEDTIME) / { print $NF }'
-}
+# A signature blob (pe_facts writes it from the file) as openssl lists its ASN.1, one item a line.
+asn1_of() { openssl asn1parse -inform DER -in "$1"; }
+# The objects of that listing, in order, one a line.
+objects_in() { awk -F: '/prim: OBJECT / { print $NF }' <<<"$1"; }
 # The time of the RFC 3161 timestamp in the signature (its TSTInfo's genTime), in seconds; empty
-# when it has none.
-timestamp_of() {
+# when it has none. SIGNATURE is the blob, LISTING its asn1_of.
+timestamp_of() {  # timestamp_of SIGNATURE LISTING
   local at
-  at=$(openssl asn1parse -inform DER -in "$1.p7" |
-    awk '/:id-smime-ct-TSTInfo$/ { found = 1 } found && /prim: OCTET STRING/ { sub(/:.*/, ""); print $1; exit }')
+  at=$(awk '/:id-smime-ct-TSTInfo$/ { found = 1 } found && /prim: OCTET STRING/ { sub(/:.*/, ""); print $1; exit }' <<<"$2")
   [ -n "$at" ] || return 0
-  openssl asn1parse -inform DER -in "$1.p7" -strparse "$at" | awk -F: '/prim: GENERALIZEDTIME/ { print $NF; exit }' |
+  openssl asn1parse -inform DER -in "$1" -strparse "$at" | awk -F: '/prim: GENERALIZEDTIME/ { print $NF; exit }' |
     sed -E 's/^(....)(..)(..)(..)(..)(..).*/\1-\2-\3 \4:\5:\6 UTC/' | xargs -r -I{} date -d {} +%s
 }
 # The reason given after "PREFIX: " on a line of the output, when it has one.
@@ -97,14 +94,16 @@ for identity in pem pkcs12; do
     [ $status = 0 ] || fail "$name: $(cat "$work/$name.out")"
     launcher_of "$name"
     verifies "$work/$name.exe" || fail "$name: the launcher on the image does not verify: $(cat "$work/$name.exe.verify")"
+    "$pe_facts" signature "$work/$name.exe" "$work/$name.p7" || fail "$name: the launcher on the image carries no signature"
+    listing=$(asn1_of "$work/$name.p7")
     # Every digest the signature names before its timestamp is SHA-256.
-    digests=$(signature_objects "$work/$name.exe" | sed '/^1\.3\.6\.1\.4\.1\.311\.3\.3\.1$/,$d' | grep -E '^(md5|sha1|sha224|sha256|sha384|sha512)$' | sort -u)
+    digests=$(objects_in "$listing" | sed '/^1\.3\.6\.1\.4\.1\.311\.3\.3\.1$/,$d' | grep -E '^(md5|sha1|sha224|sha256|sha384|sha512)$' | sort -u)
     [ "$digests" = sha256 ] || fail "$name: not a SHA-256 signature: it names ${digests:-no digest}"
     # The PE checksum is set: the one the file states is the one it has.
-    stated=$(fact "$work/$name.exe" checksum-stated) computed=$(fact "$work/$name.exe" checksum-computed)
+    read -r stated computed < <("$pe_facts" "$work/$name.exe" | awk '$1 == "checksum-stated" { s = $2 } $1 == "checksum-computed" { c = $2 } END { print s, c }')
     [ "$stated" != 00000000 ] && [ "$stated" = "$computed" ] ||
       fail "$name: the PE checksum is not set: the file states $stated, and its checksum is $computed"
-    stamped=$(timestamp_of "$work/$name.exe")
+    stamped=$(timestamp_of "$work/$name.p7" "$listing")
     if [ $stamp = tsa ]; then
       [ -n "$stamped" ] || fail "$name: no timestamp"
       [ $((stamped - $(date +%s))) -le 60 ] && [ $(($(date +%s) - stamped)) -le 600 ] ||

@@ -578,9 +578,7 @@ TEST_F(LauncherRun, AScreenReaderHearsTheDialogAndItsPromptAndAPressStillStartsO
         // caption and described by the prompt, and its first child is the prompt.
         const AccessiblePtr client = AccessibleOf(window_);
         ASSERT_TRUE(client) << "the launcher offers no accessible object for its client area";
-        wchar_t system[MAX_PATH] = {};
-        GetSystemDirectoryW(system, MAX_PATH);
-        EXPECT_EQ(_wcsicmp(ModuleOf(*process_, L"oleacc.dll").parent_path().c_str(), system), 0)
+        EXPECT_EQ(_wcsicmp(ModuleOf(*process_, L"oleacc.dll").parent_path().c_str(), SystemFolder().c_str()), 0)
             << "oleacc.dll came from " << Utf8(ModuleOf(*process_, L"oleacc.dll").wstring());
         EXPECT_EQ(AccessibleNumber(client.get(), &IAccessible::get_accRole, CHILDID_SELF), ROLE_SYSTEM_DIALOG);
         EXPECT_EQ(AccessibleText(client.get(), &IAccessible::get_accName, CHILDID_SELF), "Tolvanix");
@@ -612,11 +610,9 @@ TEST_F(LauncherRun, OnOlderWindowsAScreenReaderLoadsNoPlantedAccessibilityLibrar
     const fs::path mark = scratch_ / L"planted-mark.txt";
     SetEnvironmentVariableW(L"PLANTED_DLL_MARK", mark.c_str());
     const wchar_t* const libraries[] = {L"oleacc", L"oleaut32"};
-    for (const fs::path& folder : {medium, scratch_ / L"elsewhere"}) {
-        fs::create_directories(folder);
+    for (const fs::path& folder : {medium, scratch_ / L"elsewhere"})
         for (const wchar_t* library : libraries)
-            fs::copy_file(StandInShell32(), folder / (std::wstring(library) + L".dll"), fs::copy_options::overwrite_existing);
-    }
+            PlantDll(folder, (std::wstring(library) + L".dll").c_str());
     // Wine takes a DLL of a name it has built in from elsewhere only when told to prefer it.
     if (IsWine())
         for (const wchar_t* library : libraries)

@@ -296,9 +296,7 @@ TEST(DllSearch, OnOlderWindowsTheCurrentFolderLeavesTheSearch)
 // cannot map a DLL as an image without loading it (before Vista).
 std::wstring PlantableImportOfShell32()
 {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    const HMODULE mapped = LoadLibraryExW((std::wstring(system) + L"\\shell32.dll").c_str(), nullptr,
+    const HMODULE mapped = LoadLibraryExW((SystemFolder() / L"shell32.dll").c_str(), nullptr,
                                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (!mapped)
         return {};
@@ -338,10 +336,8 @@ TEST(DllSearch, OnOlderWindowsShell32IsLoadedByItsFullPathWithItsOwnFolderSearch
     // beside it, in the system folder, before the launcher's folder.
     loadsAsked.clear();
     EXPECT_NE(LoadSystemLibrary(L"shell32.dll", RecordingOldKernel32Export), nullptr);
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
     ASSERT_EQ(loadsAsked.size(), 1u);
-    EXPECT_EQ(Utf8(loadsAsked[0].name), Utf8(std::wstring(system) + L"\\shell32.dll"));
+    EXPECT_EQ(Utf8(loadsAsked[0].name), Utf8((SystemFolder() / L"shell32.dll").wstring()));
     EXPECT_EQ(loadsAsked[0].flags, DWORD(LOAD_WITH_ALTERED_SEARCH_PATH)) << "shell32's imports would be looked for beside the launcher first";
 }
 
@@ -358,8 +354,7 @@ TEST(DllSearch, OnOlderWindowsNoNamesakeOfWhatShell32ImportsIsTakenFromBesideThe
     if (imported.empty())
         GTEST_SKIP() << "this Windows's shell32 imports no DLL that a namesake beside a program could stand in for";
     const fs::path scratch = FreshScratch("shell32imports"), medium = scratch / L"medium", mark = scratch / L"planted-mark.txt";
-    fs::create_directories(medium);
-    fs::copy_file(StandInShell32(), medium / imported);
+    PlantDll(medium, imported.c_str());
     SetEnvironmentVariableW(L"PLANTED_DLL_MARK", mark.c_str());
     ProbeLoads(medium, L"this", L"plainly", imported.c_str(), scratch);
     if (ReadText(mark) == "")

@@ -87,12 +87,18 @@ void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const w
 
 fs::path StandInShell32() { return BinDirectory().parent_path() / L"standin" / L"shell32.dll"; }
 
-const wchar_t* PlantDll(const fs::path& folder)
+const wchar_t* PlantDll(const fs::path& folder, const wchar_t* name)
 {
-    constexpr const wchar_t* kName = L"tolvanix_planted.dll";
     fs::create_directories(folder);
-    fs::copy_file(StandInShell32(), folder / kName, fs::copy_options::overwrite_existing);
-    return kName;
+    fs::copy_file(StandInShell32(), folder / name, fs::copy_options::overwrite_existing);
+    return name;
+}
+
+fs::path SystemFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    GetSystemDirectoryW(folder, static_cast<UINT>(std::size(folder)));
+    return folder;
 }
 
 DriveRoot::DriveRoot(const fs::path& scratch)

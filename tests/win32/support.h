@@ -30,9 +30,12 @@ void RemoveFolder(const fs::path& folder);
 void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages);
 // The stand-in shell32.dll, which records what it is asked and marks where it is loaded.
 fs::path StandInShell32();
-// A DLL of a name that no system folder holds, planted in the folder (a copy of the stand-in
-// shell): a careless search finds it there. Returns its name.
-const wchar_t* PlantDll(const fs::path& folder);
+// A DLL planted in the folder (a copy of the stand-in shell, which marks where it is loaded),
+// by default of a name that no system folder holds: a careless search finds it there. Returns
+// its name.
+const wchar_t* PlantDll(const fs::path& folder, const wchar_t* name = L"tolvanix_planted.dll");
+// The system folder, where the system's own DLLs lie.
+fs::path SystemFolder();
 
 // An empty folder that is the root of a drive, as a medium's is. On Windows a free drive letter
 // is mapped to a scratch folder for the test's lifetime, as subst does; Wine's mapping calls map
