@@ -31,7 +31,7 @@ demo: windows
 # ENGLISH_SETUP=... GERMAN_SETUP=... FRENCH_SETUP=... put a vendor's installers in place of the
 # demonstration ones; SIGN_PKCS12/SIGN_PASSWORD_FILE or SIGN_CERT/SIGN_KEY sign the launcher,
 # SIGN_TIMESTAMP_URL timestamps it, SOURCE_DATE_EPOCH makes the image reproducible (README).
-medium: windows
+medium: windows native
 	tools/make-medium
 
 # The launcher against a ladder of baselines in the same run; BENCH_RUNS=N rounds (default 101),
