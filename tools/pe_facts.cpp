@@ -1,14 +1,20 @@
-// The facts the file checks need of a Windows executable, read from its own structure as the
-// PE format documents it, so that no check leans on the wording of objdump or osslsigncode, which
-// changes between their versions.
+// The facts that the file checks and make-medium need of a Windows executable, read from its own
+// structure as the PE format documents it, so that nothing leans on the wording of objdump or
+// osslsigncode, which changes between their versions.
 //   pe_facts FILE             prints one fact a line:
-//                               machine HEX, os-version MAJOR.MINOR, subsystem-version MAJOR.MINOR,
-//                               dll-characteristics HEX, checksum-stated HEX, checksum-computed HEX,
-//                               and "import DLL FUNCTION" for each import (DLL in lower case,
-//                               FUNCTION "#N" for one imported by ordinal)
+//                               machine HEX, characteristics HEX, subsystem N, os-version
+//                               MAJOR.MINOR, subsystem-version MAJOR.MINOR, dll-characteristics
+//                               HEX, checksum-stated HEX, checksum-computed HEX; "import DLL
+//                               FUNCTION" for each import and "delay-import DLL FUNCTION" for
+//                               each delay-loaded one (DLL in lower case, FUNCTION "#N" for one
+//                               imported by ordinal); "manifest ID LANGUAGE SIZE" for each
+//                               application manifest resource, and "requested-execution-level
+//                               LEVEL" when the manifest of ID 1 asks for one
 //   pe_facts signature FILE OUT   writes the Authenticode signature (PKCS#7, DER) to OUT;
 //                               exits 1 when the file carries none
-// Exits 2, saying why, on a file that is not a well-formed PE image.
+//   pe_facts manifest FILE OUT    writes the manifest of ID 1 to OUT; exits 1 when it has none
+// Exits 2, saying why, on a file that is not a well-formed PE image (32- or 64-bit), and 3 when
+// OUT cannot be written.
 
 #include <algorithm>
 #include <cctype>
@@ -26,48 +32,52 @@ std::string fileName;
 
 [[noreturn]] void Malformed(const char* why)
 {
-    std::fprintf(stderr, "pe_facts: %s: %s\n", fileName.c_str(), why);
+    std::fprintf(stderr, "pe_facts: %s: malformed: %s\n", fileName.c_str(), why);
     std::exit(2);
 }
 
+// Every read is bounded by the file: a field or name that lies beyond its end makes it malformed.
 struct Image {
     std::vector<unsigned char> bytes;
 
-    std::uint32_t Read(size_t at, int size) const
+    std::uint64_t Read(size_t at, int size) const
     {
         if (at > bytes.size() || bytes.size() - at < static_cast<size_t>(size))
             Malformed("a field lies beyond the end of the file");
-        std::uint32_t value = 0;
+        std::uint64_t value = 0;
         for (int i = size - 1; i >= 0; --i)
             value = value << 8 | bytes[at + i];
         return value;
     }
-    std::uint32_t U16(size_t at) const { return Read(at, 2); }
-    std::uint32_t U32(size_t at) const { return Read(at, 4); }
+    std::uint32_t U8(size_t at) const { return static_cast<std::uint32_t>(Read(at, 1)); }
+    std::uint32_t U16(size_t at) const { return static_cast<std::uint32_t>(Read(at, 2)); }
+    std::uint32_t U32(size_t at) const { return static_cast<std::uint32_t>(Read(at, 4)); }
     std::string Text(size_t at) const
     {
-        std::string text;
-        while (at < bytes.size() && bytes[at])
-            text += static_cast<char>(bytes[at++]);
-        if (at == bytes.size())
+        if (at >= bytes.size())
+            Malformed("a name lies beyond the end of the file");
+        const auto end = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(), 0);
+        if (end == bytes.end())
             Malformed("a name runs past the end of the file");
-        return text;
+        return {bytes.begin() + static_cast<std::ptrdiff_t>(at), end};
     }
 };
 
 struct Section {
-    std::uint32_t address, size, fileOffset;
+    std::uint32_t address, rawSize, fileOffset;
 };
 
 struct Headers {
     size_t coff, optional, checksumField;
-    std::uint32_t directories;
+    bool wide;  // PE32+: 64-bit addresses and thunks
+    std::uint64_t imageBase;
+    std::uint32_t headersSize, directories;
     std::vector<Section> sections;
 };
 
 Headers ReadHeaders(const Image& image)
 {
-    if (image.U16(0) != 0x5A4D)
+    if (image.bytes.size() < 2 || image.U16(0) != 0x5A4D)
         Malformed("no MZ header");
     Headers h{};
     const size_t pe = image.U32(0x3C);
@@ -75,14 +85,18 @@ Headers ReadHeaders(const Image& image)
         Malformed("no PE signature");
     h.coff = pe + 4;
     h.optional = h.coff + 20;
-    if (image.U16(h.optional) != 0x10B)
-        Malformed("not a 32-bit (PE32) image");
+    const std::uint32_t magic = image.U16(h.optional);
+    if (magic != 0x10B && magic != 0x20B)
+        Malformed("the optional header is neither PE32 nor PE32+");
+    h.wide = magic == 0x20B;
+    h.imageBase = h.wide ? image.Read(h.optional + 24, 8) : image.U32(h.optional + 28);
+    h.headersSize = image.U32(h.optional + 60);
     h.checksumField = h.optional + 64;
-    h.directories = image.U32(h.optional + 92);
+    h.directories = image.U32(h.optional + (h.wide ? 108 : 92));
     const size_t sectionTable = h.optional + image.U16(h.coff + 16);
     for (std::uint32_t i = 0; i < image.U16(h.coff + 2); ++i) {
-        const size_t at = sectionTable + 40 * i;
-        h.sections.push_back({image.U32(at + 12), std::max(image.U32(at + 8), image.U32(at + 16)), image.U32(at + 20)});
+        const size_t at = sectionTable + 40 * static_cast<size_t>(i);
+        h.sections.push_back({image.U32(at + 12), image.U32(at + 16), image.U32(at + 20)});
     }
     return h;
 }
@@ -92,59 +106,187 @@ std::pair<std::uint32_t, std::uint32_t> Directory(const Image& image, const Head
 {
     if (index >= h.directories)
         return {0, 0};
-    return {image.U32(h.optional + 96 + 8 * index), image.U32(h.optional + 100 + 8 * index)};
+    const size_t at = h.optional + (h.wide ? 112 : 96) + 8 * static_cast<size_t>(index);
+    return {image.U32(at), image.U32(at + 4)};
 }
 
+// Where an address of the loaded image lies in the file: in the headers, which are loaded as they
+// are, or in a section's data.
 size_t FileOffset(const Headers& h, std::uint32_t address)
 {
+    if (address < h.headersSize)
+        return address;
     for (const Section& s : h.sections)
-        if (address >= s.address && address - s.address < s.size)
-            return s.fileOffset + (address - s.address);
-    Malformed("an address lies in no section");
+        if (address >= s.address && address - s.address < s.rawSize)
+            return static_cast<size_t>(s.fileOffset) + (address - s.address);
+    Malformed("an address lies in no section's data");
 }
 
-// The documented checksum: the file as 16-bit words, the checksum field left out, summed with
-// the carries folded back in, plus the file's length.
+// The documented checksum: the file as 16-bit words, with the checksum field taken as zero,
+// summed with the carries folded back in, plus the file's length.
 std::uint32_t ComputedChecksum(const Image& image, const Headers& h)
 {
+    const auto byte = [&](size_t at) -> std::uint32_t {
+        const bool inField = at >= h.checksumField && at < h.checksumField + 4;
+        return at < image.bytes.size() && !inField ? image.bytes[at] : 0;
+    };
     std::uint32_t sum = 0;
     for (size_t at = 0; at < image.bytes.size(); at += 2) {
-        if (at == h.checksumField || at == h.checksumField + 2)
-            continue;
-        sum += image.bytes[at] | (at + 1 < image.bytes.size() ? image.bytes[at + 1] << 8 : 0);
+        sum += byte(at) | byte(at + 1) << 8;
         sum = (sum & 0xFFFF) + (sum >> 16);
     }
     sum = (sum & 0xFFFF) + (sum >> 16);
     return sum + static_cast<std::uint32_t>(image.bytes.size());
 }
 
+std::string LowerCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// The functions of one DLL's name table, a line each, until its terminating zero.
+void PrintThunks(const Image& image, const Headers& h, const char* kind, const std::string& dll, std::uint32_t table)
+{
+    const int size = h.wide ? 8 : 4;
+    const std::uint64_t byOrdinal = std::uint64_t{1} << (size * 8 - 1);
+    for (size_t thunk = FileOffset(h, table);; thunk += size) {
+        const std::uint64_t value = image.Read(thunk, size);
+        if (!value)
+            break;
+        if (value & byOrdinal)
+            std::printf("%s %s #%u\n", kind, dll.c_str(), static_cast<unsigned>(value & 0xFFFF));
+        else
+            std::printf("%s %s %s\n", kind, dll.c_str(), image.Text(FileOffset(h, static_cast<std::uint32_t>(value)) + 2).c_str());
+    }
+}
+
 void PrintImports(const Image& image, const Headers& h)
 {
-    const auto [table, size] = Directory(image, h, 1);
-    if (!table || !size)
-        return;
-    for (size_t entry = FileOffset(h, table);; entry += 20) {
-        const std::uint32_t lookup = image.U32(entry), name = image.U32(entry + 12), bound = image.U32(entry + 16);
-        if (!lookup && !name && !bound)
-            break;
-        std::string dll = image.Text(FileOffset(h, name));
-        std::transform(dll.begin(), dll.end(), dll.begin(), [](unsigned char c) { return std::tolower(c); });
-        for (size_t thunk = FileOffset(h, lookup ? lookup : bound);; thunk += 4) {
-            const std::uint32_t value = image.U32(thunk);
-            if (!value)
+    if (const auto [table, size] = Directory(image, h, 1); table && size) {
+        for (size_t entry = FileOffset(h, table);; entry += 20) {
+            const std::uint32_t lookup = image.U32(entry), name = image.U32(entry + 12), bound = image.U32(entry + 16);
+            if (!lookup && !name && !bound)
                 break;
-            if (value & 0x80000000u)
-                std::printf("import %s #%u\n", dll.c_str(), value & 0xFFFF);
-            else
-                std::printf("import %s %s\n", dll.c_str(), image.Text(FileOffset(h, value) + 2).c_str());
+            PrintThunks(image, h, "import", LowerCase(image.Text(FileOffset(h, name))), lookup ? lookup : bound);
         }
     }
+    // Delay-loaded ones are bound at their first call; Windows must still have them then.
+    if (const auto [table, size] = Directory(image, h, 13); table && size) {
+        for (size_t entry = FileOffset(h, table);; entry += 32) {
+            const std::uint32_t attributes = image.U32(entry), name = image.U32(entry + 4), names = image.U32(entry + 16);
+            if (!name && !names)
+                break;
+            // Without its first attribute, an old form holds addresses rather than offsets.
+            const std::uint32_t base = attributes & 1 ? 0 : static_cast<std::uint32_t>(h.imageBase);
+            if (name < base || names < base)
+                Malformed("a delay-load entry's address lies before the image");
+            PrintThunks(image, h, "delay-import", LowerCase(image.Text(FileOffset(h, name - base))), names - base);
+        }
+    }
+}
+
+// --- Resources: the application manifest --------------------------------------------------
+
+struct Resource {
+    std::uint32_t id, language;
+    size_t at, size;
+};
+
+// The entries of one level of the resource tree: {name or id, offset of what it points to}.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> Entries(const Image& image, size_t root, std::uint32_t directory)
+{
+    const size_t at = root + directory;
+    const std::uint32_t count = image.U16(at + 12) + image.U16(at + 14);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> entries;
+    for (std::uint32_t i = 0; i < count; ++i)
+        entries.push_back({image.U32(at + 16 + 8 * static_cast<size_t>(i)), image.U32(at + 20 + 8 * static_cast<size_t>(i))});
+    return entries;
+}
+
+// Every resource of type 24 (RT_MANIFEST): the tree's three levels are type, name and language.
+std::vector<Resource> Manifests(const Image& image, const Headers& h)
+{
+    std::vector<Resource> found;
+    const auto [address, size] = Directory(image, h, 2);
+    if (!address || !size)
+        return found;
+    const size_t root = FileOffset(h, address);
+    constexpr std::uint32_t kSubdirectory = 0x80000000u;
+    for (const auto& [type, names] : Entries(image, root, 0)) {
+        if (type != 24)
+            continue;
+        if (!(names & kSubdirectory))
+            Malformed("the manifest type holds no directory of names");
+        for (const auto& [name, languages] : Entries(image, root, names & ~kSubdirectory)) {
+            if (!(languages & kSubdirectory))
+                Malformed("a manifest name holds no directory of languages");
+            for (const auto& [language, leaf] : Entries(image, root, languages & ~kSubdirectory)) {
+                if (leaf & kSubdirectory)
+                    Malformed("the resource tree is deeper than type, name and language");
+                const size_t entry = root + leaf;
+                const size_t at = FileOffset(h, image.U32(entry)), length = image.U32(entry + 4);
+                image.Read(at, 0);
+                if (image.bytes.size() - at < length)
+                    Malformed("a manifest runs past the end of the file");
+                found.push_back({name, language, at, length});
+            }
+        }
+    }
+    return found;
+}
+
+const Resource* ProcessManifest(const std::vector<Resource>& manifests)
+{
+    for (const Resource& r : manifests)
+        if (r.id == 1)  // the one Windows reads when it creates the process
+            return &r;
+    return nullptr;
+}
+
+// The level attribute of requestedExecutionLevel, in a manifest of UTF-8 or UTF-16 text.
+std::string RequestedExecutionLevel(const Image& image, const Resource& manifest)
+{
+    std::string text(image.bytes.begin() + static_cast<std::ptrdiff_t>(manifest.at),
+                     image.bytes.begin() + static_cast<std::ptrdiff_t>(manifest.at + manifest.size));
+    if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE)
+        text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    const size_t element = text.find("requestedExecutionLevel");
+    const size_t end = text.find('>', element);
+    if (element == std::string::npos || end == std::string::npos)
+        return "";
+    const std::string tag = text.substr(element, end - element);
+    for (size_t at = tag.find("level"); at != std::string::npos; at = tag.find("level", at + 1)) {
+        size_t value = tag.find_first_not_of(" \t\r\n", at + 5);
+        if (at == 0 || !std::isspace(static_cast<unsigned char>(tag[at - 1])) || value == std::string::npos || tag[value] != '=')
+            continue;
+        value = tag.find_first_not_of(" \t\r\n", value + 1);
+        if (value == std::string::npos || (tag[value] != '"' && tag[value] != '\''))
+            continue;
+        const size_t close = tag.find(tag[value], value + 1);
+        return close == std::string::npos ? "" : tag.substr(value + 1, close - value - 1);
+    }
+    return "";
+}
+
+// --- Writing a part of the file out -------------------------------------------------------
+
+int WriteOut(const Image& image, size_t at, size_t length, const char* out)
+{
+    std::ofstream file(out, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(image.bytes.data() + at), static_cast<std::streamsize>(length));
+    file.close();
+    if (!file) {
+        std::fprintf(stderr, "pe_facts: %s cannot be written\n", out);
+        return 3;
+    }
+    return 0;
 }
 
 // The length of the DER value at `at`, header included, from its own header.
 size_t DerLength(const Image& image, size_t at)
 {
-    const std::uint32_t first = image.Read(at + 1, 1);
+    const std::uint32_t first = image.U8(at + 1);
     if (first < 0x80)
         return 2 + first;
     const std::uint32_t count = first & 0x7F;
@@ -152,7 +294,7 @@ size_t DerLength(const Image& image, size_t at)
         Malformed("the signature's length is not one DER states");
     size_t length = 0;
     for (std::uint32_t i = 0; i < count; ++i)
-        length = length << 8 | image.Read(at + 2 + i, 1);
+        length = length << 8 | image.U8(at + 2 + i);
     return 2 + count + length;
 }
 
@@ -163,37 +305,54 @@ int WriteSignature(const Image& image, const Headers& h, const char* out)
     const auto [at, size] = Directory(image, h, 4);
     if (!at || size < 8 || image.U16(at + 6) != 2)
         return 1;
+    const std::uint32_t entryLength = image.U32(at);
+    if (entryLength < 8)
+        Malformed("the certificate entry is shorter than its own header");
     const size_t der = at + 8, length = DerLength(image, der);
-    if (image.Read(der, 1) != 0x30 || length > image.U32(at) - 8 || length > image.bytes.size() - der)
+    if (image.U8(der) != 0x30 || length > entryLength - 8 || length > image.bytes.size() - der)
         Malformed("the signature is no DER sequence within its entry");
-    std::ofstream(out, std::ios::binary).write(reinterpret_cast<const char*>(&image.bytes[der]), static_cast<std::streamsize>(length));
-    return 0;
+    return WriteOut(image, der, length, out);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const bool signature = argc == 4 && std::string(argv[1]) == "signature";
-    if (argc != 2 && !signature) {
-        std::fprintf(stderr, "usage: pe_facts FILE | pe_facts signature FILE OUT\n");
+    const std::string mode = argc == 4 ? argv[1] : "";
+    if (argc != 2 && mode != "signature" && mode != "manifest") {
+        std::fprintf(stderr, "usage: pe_facts FILE | pe_facts signature FILE OUT | pe_facts manifest FILE OUT\n");
         return 2;
     }
-    fileName = argv[signature ? 2 : 1];
+    fileName = argv[argc == 4 ? 2 : 1];
     std::ifstream in(fileName, std::ios::binary);
     if (!in)
         Malformed("cannot be read");
     const Image image{{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}};
     const Headers h = ReadHeaders(image);
-    if (signature)
+    if (mode == "signature")
         return WriteSignature(image, h, argv[3]);
+    if (mode == "manifest") {
+        const std::vector<Resource> manifests = Manifests(image, h);
+        const Resource* manifest = ProcessManifest(manifests);
+        return manifest ? WriteOut(image, manifest->at, manifest->size, argv[3]) : 1;
+    }
 
     std::printf("machine %04x\n", image.U16(h.coff));
+    std::printf("characteristics %04x\n", image.U16(h.coff + 18));
+    std::printf("subsystem %u\n", image.U16(h.optional + 68));
     std::printf("os-version %u.%u\n", image.U16(h.optional + 40), image.U16(h.optional + 42));
     std::printf("subsystem-version %u.%u\n", image.U16(h.optional + 48), image.U16(h.optional + 50));
     std::printf("dll-characteristics %04x\n", image.U16(h.optional + 70));
     std::printf("checksum-stated %08x\n", image.U32(h.checksumField));
     std::printf("checksum-computed %08x\n", ComputedChecksum(image, h));
     PrintImports(image, h);
+    const std::vector<Resource> manifests = Manifests(image, h);
+    for (const Resource& r : manifests)
+        std::printf("manifest %u %u %zu\n", r.id, r.language, r.size);
+    if (const Resource* manifest = ProcessManifest(manifests)) {
+        const std::string level = RequestedExecutionLevel(image, *manifest);
+        if (!level.empty())
+            std::printf("requested-execution-level %s\n", level.c_str());
+    }
     return 0;
 }
