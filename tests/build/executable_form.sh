@@ -1,23 +1,36 @@
 #!/usr/bin/env bash
-# The executables' form. Each: 32-bit, loadable by Windows XP SP3, importing only functions that
-# Windows XP SP3 has (see windows_imports.txt). The launcher, the first, also: ASLR and DEP on,
-# and imports from DLLs that every Windows has only; shell32 is bound at run time, never imported.
-# The others are the programs of the Windows test kit, which runs on XP SP3 as well. The facts
-# come from the files' own structure (pe_facts), not from a tool's listing.
-#   executable_form.sh PE_FACTS Project1.exe [KIT_PROGRAM...]
+# The form of every program the build makes. Each: 32-bit, loadable by Windows XP SP3, importing
+# (or delay-loading) only functions that Windows XP SP3 has (see windows_imports.txt), but for the
+# tools that only the tests here run, under Wine. The
+# launcher, the first, also: ASLR and DEP on, and imports from DLLs that every Windows has only;
+# shell32 is bound at run time, never imported. Every program but the launcher and the programs
+# that stand in for it carries the build's application manifest (tools/manifest), so that Windows
+# starts it as the user who asked, never as a legacy installer; those carry none. The facts come
+# from the files' own structure (pe_facts), not from a tool's listing. Before it looks at the
+# build, the check is shown refusing launcher copies with a fault planted in each.
+#   executable_form.sh PE_FACTS Project1.exe [PROGRAM...]
 set -euo pipefail
-[ $# -ge 2 ] || { echo "usage: executable_form.sh PE_FACTS Project1.exe [KIT_PROGRAM...]"; exit 2; }
+[ $# -ge 2 ] || { echo "usage: executable_form.sh PE_FACTS Project1.exe [PROGRAM...]"; exit 2; }
 pe_facts=$1
 shift
 [ -x "$pe_facts" ] || { echo "FAIL: $pe_facts is not built (the native build makes it)"; exit 1; }
-table=$(dirname "$0")/windows_imports.txt
+here=$(dirname "$0")
+table=$here/windows_imports.txt
+manifest=$here/../../tools/manifest/program.manifest
+# The launcher and the programs that stand in for it: the launcher as on an older Windows, and
+# the benchmark's rungs, which compare like with like.
+carries_no_manifest=' Project1.exe old_windows_launcher.exe baseline_bare.exe baseline_com.exe baseline_required.exe '
+# What drives and checks windows for the tests here, and goes to no Windows.
+runs_only_under_wine=' window_tool.exe trust_check.exe '
 fail() { echo "FAIL: $*"; exit 1; }
 newer_than_xp() { awk -v v="$1" 'BEGIN { exit !(v + 0 > 5.1) }'; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 check() {  # check FILE LAUNCHER(yes|no)
   local exe=$1 launcher=$2 name facts fact version imports dlls
   name=$(basename "$exe")
-  facts=$("$pe_facts" "$exe") || fail "$name: $facts"
+  facts=$("$pe_facts" "$exe" 2>&1) || fail "$name: $facts"
   fact() { awk -v k="$1" '$1 == k { print $2 }' <<<"$facts"; }
   [ "$(fact machine)" = 014c ] || fail "$name is not a 32-bit x86 image (machine $(fact machine))"
   if [ "$launcher" = yes ]; then
@@ -26,13 +39,15 @@ check() {  # check FILE LAUNCHER(yes|no)
     ((characteristics & 0x100)) || fail "$name: DEP (NX_COMPAT) is off"
   fi
   # A loader refuses an image that asks for a newer system or subsystem than its own (XP is 5.1).
+  local xp=yes
+  [[ $runs_only_under_wine != *" $name "* ]] || xp=no
   for field in os subsystem; do
     version=$(fact $field-version)
-    ! newer_than_xp "$version" || fail "$name: the header asks for $field version $version; Windows XP is 5.1"
+    [ $xp = no ] || ! newer_than_xp "$version" || fail "$name: the header asks for $field version $version; Windows XP is 5.1"
   done
 
-  # Each import as "dll function".
-  imports=$(awk '$1 == "import" { print $2, $3 }' <<<"$facts")
+  # Each import as "dll function", delay-loaded ones too: Windows binds those at their first call.
+  imports=$(awk '$1 == "import" || $1 == "delay-import" { print $2, $3 }' <<<"$facts")
   [ -n "$imports" ] || fail "no imports read from $name"
   dlls=$(cut -d' ' -f1 <<<"$imports" | sort -u)
   if [ "$launcher" = yes ]; then
@@ -42,16 +57,80 @@ check() {  # check FILE LAUNCHER(yes|no)
     done
   fi
   # Each import with its minimum from the table ("?" when the table lacks it), in one pass.
-  local verdict
-  verdict=$(awk 'NR == FNR { if (!/^#/ && NF >= 3) minimum[tolower($1) " " $2] = $3; next }
+  local verdict=
+  [ $xp = no ] || verdict=$(awk 'NR == FNR { if (!/^#/ && NF >= 3) minimum[tolower($1) " " $2] = $3; next }
                  { m = ($0 in minimum) ? minimum[$0] : "?"
                    if (m == "?") { print "imports " $1 "!" $2 ", which windows_imports.txt does not list: look up the first Windows that has it and add it"; exit }
                    if (m + 0 > 5.1) { print "imports " $1 "!" $2 ", which Windows before " m " lacks (XP is 5.1): look it up at run time"; exit } }' \
             "$table" - <<<"$imports")
   [ -z "$verdict" ] || fail "$name $verdict"
-  echo "ok: $name, $(stat -c %s "$exe") bytes, imports $(echo $dlls), $(wc -l <<<"$imports") functions"
+
+  # Programs carry the build's manifest, as it is committed; the launcher and its stand-ins none.
+  local carried=none
+  if [[ $name == *.exe ]]; then
+    rm -f "$work/manifest"
+    if "$pe_facts" manifest "$exe" "$work/manifest"; then carried="the build's"; fi
+    if [[ $carries_no_manifest == *" $name "* ]]; then
+      [ "$carried" = none ] && [ -z "$(fact manifest)" ] || fail "$name carries an application manifest, and it must carry none"
+    else
+      [ "$carried" != none ] || fail "$name carries no application manifest: link it with program_manifest"
+      cmp -s "$work/manifest" "$manifest" || fail "$name carries a manifest other than tools/manifest/program.manifest"
+      [ "$(fact requested-execution-level)" = asInvoker ] || fail "$name's manifest does not ask to run as the invoker"
+    fi
+  fi
+  echo "ok: ${exe##*/bin/}, $(stat -c %s "$exe") bytes, imports $(echo $dlls), $(wc -l <<<"$imports") functions, manifest: $carried"
 }
 
-check "$1" yes
+# --- The check at work: copies of the launcher it must refuse, each for its reason ----------
+# plant NAME PERL: a copy of the launcher in WORK/NAME/Project1.exe, changed by the Perl code, which
+# sees the file's bytes in $d and its PE header's offset in $pe, and may call replace(FROM, TO):
+# one string of the file, there exactly once, by one no longer, padded with zero bytes.
+plant() {
+  mkdir -p "$work/$1"
+  perl -e 'my ($from, $to, $code) = @ARGV;
+    open(my $in, "<:raw", $from) or die "$from: $!\n"; local $/; our $d = <$in>; close $in;
+    our $pe = unpack("V", substr($d, 0x3C, 4));
+    sub replace { my ($f, $t) = @_; my $n = () = $d =~ /\Q$f\E/g; die "\"$f\" is there $n times\n" unless $n == 1;
+                  $d =~ s/\Q$f\E/$t . "\0" x (length($f) - length($t))/e; }
+    eval "$code; 1" or die "$to: $@";
+    open(my $out, ">:raw", $to) or die "$to: $!\n"; print $out $d; close $out;' "$launcher" "$work/$1/Project1.exe" "$2"
+}
+launcher=$1
+# NAME|the reason the check must give|PERL
+plants=(
+  'vista-import|lacks (XP is 5.1)|replace("GetModuleFileNameW\0", "GetTickCount64\0")'
+  'no-aslr|ASLR (DYNAMIC_BASE) is off|my $at = $pe + 24 + 70; substr($d, $at, 2) = pack("v", unpack("v", substr($d, $at, 2)) & ~0x40)'
+  'shell32-import|imports shell32.dll, which not every Windows has|replace("KERNEL32.dll\0", "SHELL32.dll\0")'
+  # A delay-load entry for kernel32!GetTickCount64, laid into the zeros after the section table,
+  # which are loaded with the headers: the entry, the empty one that ends the list, the name
+  # table, the names.
+  'delay-vista-import|lacks (XP is 5.1)|my $opt = $pe + 24;
+     my $at = ($opt + unpack("v", substr($d, $pe + 20, 2)) + 40 * unpack("v", substr($d, $pe + 6, 2)) + 15) & ~15;
+     my ($dll, $hint) = ($at + 72, $at + 88);
+     my $plant = pack("V8", 1, $dll, 0, 0, $at + 64, 0, 0, 0) . "\0" x 32 . pack("V2", $hint, 0)
+                 . "kernel32.dll\0\0\0\0" . "\0\0GetTickCount64\0";
+     die "no room after the section table\n"
+       if substr($d, $at, length($plant)) =~ /[^\0]/ || $at + length($plant) > unpack("V", substr($d, $opt + 60, 4));
+     substr($d, $at, length($plant)) = $plant;
+     substr($d, $opt + 96 + 13 * 8, 8) = pack("V2", $at, 64)'
+  # Cut short just before the DLL names, which follow the rest of the import table.
+  'cut-short|malformed: a name lies beyond the end|my $at = length($d);
+     for my $n ("GDI32.dll", "KERNEL32.dll", "msvcrt.dll", "ole32.dll", "USER32.dll") {
+       my $i = index($d, "\0$n\0"); $at = $i + 1 if $i >= 0 && $i + 1 < $at }
+     $d = substr($d, 0, $at - 1)'
+)
+for row in "${plants[@]}"; do
+  plant_name=${row%%|*} code=${row#*|}
+  reason=${code%%|*} code=${code#*|}
+  plant "$plant_name" "$code"
+  if said=$(check "$work/$plant_name/Project1.exe" yes); then
+    fail "a launcher with a fault planted ($plant_name) passes the check: $said"
+  fi
+  [[ $said == *"$reason"* ]] || fail "the check refuses a launcher with a fault planted ($plant_name), but not for its reason (\"$reason\"): $said"
+  echo "refused as it must be: $plant_name: ${said#FAIL: }"
+done
+
+# --- The build's programs -----------------------------------------------------------------
+check "$launcher" yes
 shift
 for program in "$@"; do check "$program" no; done
