@@ -15,6 +15,7 @@ src=${1:?$usage}
 work=${2:?$usage}
 pe_facts=${3:?$usage}
 bin=$src/build/windows/bin
+export PE_FACTS=$pe_facts  # make-medium reads the setup programs with it
 fail() { echo "FAIL: $*"; exit 1; }
 rm -rf "$work"; mkdir -p "$work"
 . "$src/tests/build/test_pki.sh"
@@ -147,6 +148,28 @@ env MEDIUM_IMAGE="$work/vendor/Tolvanix.iso" ENGLISH_SETUP="$work/signed-setup.e
 [ "$(grep -c 'carries no Authenticode signature' "$work/vendor.out")" = 1 ] && grep -q 'German setup program' "$work/vendor.out" ||
   fail "the warnings do not name the one unsigned setup program: $(cat "$work/vendor.out")"
 
+# --- Setup programs that only some Windows start, or take for legacy installers ------------
+# program MACHINE FILE: a program of nothing but its 64-bit headers, for that machine (hex).
+program() {
+  perl -e 'my ($machine, $out) = (hex $ARGV[0], $ARGV[1]);
+    my $opt = pack("v", 0x20B) . "\0" x 238;
+    substr($opt, 60, 4) = pack("V", 512); substr($opt, 68, 2) = pack("v", 2); substr($opt, 108, 4) = pack("V", 16);
+    my $d = "MZ" . "\0" x 58 . pack("V", 64) . "PE\0\0" . pack("vvVVVvv", $machine, 0, 0, 0, 0, 240, 0x22) . $opt;
+    open(my $f, ">:raw", $out) or die "$out: $!\n"; print $f $d . "\0" x (512 - length $d); close $f;' "$1" "$2"
+}
+program 8664 "$work/x64.exe"
+program AA64 "$work/arm64.exe"
+# The launcher has no manifest by design: as a setup program, it is one that declares no level.
+medium vendor-kinds ENGLISH_SETUP="$bin/Project1.exe" GERMAN_SETUP="$work/x64.exe" FRENCH_SETUP="$work/arm64.exe"
+[ $status = 0 ] || fail "vendor-kinds: $(cat "$work/vendor-kinds.out")"
+for warning in "English setup program .* declares no requestedExecutionLevel in a manifest: Windows will treat it as a legacy installer" \
+               "German setup program .* is an x64 program: 32-bit Windows cannot start it, nor can Windows 10 on ARM" \
+               "French setup program .* is an ARM64 program: only Windows on ARM can start it"; do
+  grep -q "warning: the $warning" "$work/vendor-kinds.out" || fail "no warning that the $warning: $(cat "$work/vendor-kinds.out")"
+done
+! grep -q -e 'requestedExecutionLevel' -e ' program: ' -e 'machine type' "$work/unsigned.out" ||
+  fail "the build's own stand-in setup program, which runs as the invoker on x86, met a warning: $(cat "$work/unsigned.out")"
+
 # --- Bad input: its message, and no image ------------------------------------------------
 refused() {  # refused NAME PATTERN VARIABLE=VALUE...: make-medium refuses with a message matching PATTERN
   local name=$1 pattern=$2
@@ -178,6 +201,9 @@ refused silent-server "no timestamp server of SIGN_TIMESTAMP_URL (http://127.0.0
 refused erring-server "no timestamp server of SIGN_TIMESTAMP_URL ($broken)" "${pem[@]}" SIGN_TIMESTAMP_URL="$broken"
 [ -n "$(reason_after "$work/erring-server.out" "the timestamp server $broken gave no timestamp")" ] ||
   fail "the erring server's reason is not given: $(cat "$work/erring-server.out")"
+echo 'not a program' >"$work/text.exe"
+refused not-a-program "the English setup program $work/text.exe is not a Windows program (no MZ header)" ENGLISH_SETUP="$work/text.exe"
+refused dll "the French setup program $bin/../standin/shell32.dll is a DLL, not a program" FRENCH_SETUP="$bin/../standin/shell32.dll"
 refused no-tool "the signing tool $work/no-osslsigncode is missing" "${pem[@]}" OSSLSIGNCODE="$work/no-osslsigncode"
 
 # --- The password goes to the signing tool by its file's name only -----------------------
