@@ -250,8 +250,8 @@ InProcess MeasureInProcess(int rounds, PictureSize size, const std::vector<std::
             std::memcpy(bits, pixels.data(), pixels.size());
     });
     // A full repaint, against a BitBlt of the picture alone.
-    Win32LauncherShell shell;  // never pressed
-    HWND window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell, LoadWelcomePicture);
+    Win32LauncherShell shell(Kernel32Export);  // never pressed
+    HWND window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell, LoadWelcomePicture, Kernel32Export);
     LauncherWindow::Show(window);
     HDC target = GetDC(window);
     const UniqueMemoryDc source(CreateCompatibleDC(target));

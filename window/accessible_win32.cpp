@@ -22,9 +22,9 @@ bool Bind(HMODULE library, const char* name, Function& function)
     return function != nullptr;
 }
 
-bool Load(AccessibilityLibrary& library)
+bool Load(AccessibilityLibrary& library, Kernel32Lookup lookup)
 {
-    HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll"), oleaut32 = LoadSystemLibrary(L"oleaut32.dll");
+    HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll", lookup), oleaut32 = LoadSystemLibrary(L"oleaut32.dll", lookup);
     return Bind(oleacc, "CreateStdAccessibleObject", library.createStandard) &&
            Bind(oleacc, "LresultFromObject", library.resultFromObject) &&
            Bind(oleacc, "AccessibleObjectFromWindow", library.objectFromWindow) &&
@@ -440,11 +440,11 @@ void DisconnectAccessible::operator()(ClientAccessible* object) const
     object->Release();
 }
 
-UniqueAccessible CreateClientAccessible(HWND window, std::wstring_view prompt, const RECT& promptRect)
+UniqueAccessible CreateClientAccessible(HWND window, std::wstring_view prompt, const RECT& promptRect, Kernel32Lookup lookup)
 {
     AccessibilityLibrary library;
     IAccessible* standard = nullptr;
-    if (!Load(library) ||
+    if (!Load(library, lookup) ||
         FAILED(library.createStandard(window, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&standard))) || !standard)
         return {};
     return UniqueAccessible(new ClientAccessible(window, prompt, promptRect, library, standard));

@@ -12,6 +12,7 @@
 
 #include <string_view>
 
+#include "dll_search_win32.h"
 #include "handles_win32.h"
 
 class ClientAccessible;
@@ -24,8 +25,9 @@ struct DisconnectAccessible {
 using UniqueAccessible = UniqueHandle<ClientAccessible*, DisconnectAccessible>;
 
 // The object for the client area of `window`, whose prompt reads `prompt` in `promptRect` (client
-// coordinates). Empty when the accessibility library cannot be had.
-UniqueAccessible CreateClientAccessible(HWND window, std::wstring_view prompt, const RECT& promptRect);
+// coordinates). Empty when the accessibility library cannot be had. `lookup` finds kernel32's
+// exports, which the library is loaded through.
+UniqueAccessible CreateClientAccessible(HWND window, std::wstring_view prompt, const RECT& promptRect, Kernel32Lookup lookup);
 
 // The answer to WM_GETOBJECT for the client area: the object, handed over as the system expects.
 LRESULT AccessibleResult(ClientAccessible* object, WPARAM flags);

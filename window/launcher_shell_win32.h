@@ -8,7 +8,7 @@
 class Win32LauncherShell : public LauncherShell {
 public:
     // `lookup` finds kernel32's exports: the real ones, or in tests an older Windows's.
-    explicit Win32LauncherShell(Kernel32Lookup lookup = Kernel32Export) : lookup_(lookup) {}
+    explicit Win32LauncherShell(Kernel32Lookup lookup) : lookup_(lookup) {}
     void SetOwner(HWND window) { owner_ = window; }
 
     std::optional<WindowHandle> OwnerWindow() override;

@@ -81,15 +81,15 @@ RECT ToRect(const PixelRect& r) { return {r.left, r.top, r.left + r.width, r.top
 
 }  // namespace
 
-LauncherWindow::LauncherWindow(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture)
-    : instance_(instance), launch_(shell, ToAnsiCodePage), loadPicture_(loadPicture)
+LauncherWindow::LauncherWindow(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture, Kernel32Lookup lookup)
+    : instance_(instance), launch_(shell, ToAnsiCodePage), loadPicture_(loadPicture), lookup_(lookup)
 {
     const ScreenDc screen = BorrowScreenDc();
     dpiX_ = GetDeviceCaps(screen.get(), LOGPIXELSX);
     dpiY_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
-HWND LauncherWindow::Create(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture)
+HWND LauncherWindow::Create(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture, Kernel32Lookup lookup)
 {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -101,7 +101,7 @@ HWND LauncherWindow::Create(HINSTANCE instance, LauncherShell& shell, PictureLoa
     if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return nullptr;
 
-    auto self = std::unique_ptr<LauncherWindow>(new LauncherWindow(instance, shell, loadPicture));
+    auto self = std::unique_ptr<LauncherWindow>(new LauncherWindow(instance, shell, loadPicture, lookup));
     const WindowStyles styles = StylesOf(Form().frame);
     const PixelSize client = ClientPixels(Form(), self->dpiX_, self->dpiY_);
     RECT outer{0, 0, client.width, client.height};
@@ -283,7 +283,7 @@ LRESULT LauncherWindow::OnGetObject(WPARAM flags, LPARAM objectId)
     // Only the client area has an object of the window's own; the rest is the system's.
     if (static_cast<LONG>(static_cast<DWORD>(objectId)) == OBJID_CLIENT) {
         if (!accessible_)
-            accessible_ = CreateClientAccessible(window_, Label().caption, PromptRect());
+            accessible_ = CreateClientAccessible(window_, Label().caption, PromptRect(), lookup_);
         if (accessible_)
             return AccessibleResult(accessible_.get(), flags);
     }

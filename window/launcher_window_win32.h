@@ -7,6 +7,7 @@
 #include <array>
 
 #include "accessible_win32.h"
+#include "dll_search_win32.h"
 #include "form_description.h"
 #include "handles_win32.h"
 #include "launch_choice.h"
@@ -17,13 +18,14 @@ public:
     // Creates the window, centred on the screen but not yet shown; the window owns the object
     // from then on and deletes it with itself. Null when it cannot be made. The picture comes from
     // `loadPicture`: the launcher's own LoadWelcomePicture decodes it, the benchmark's floor hands
-    // it over ready (picture_win32.h).
-    static HWND Create(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture);
+    // it over ready (picture_win32.h). `lookup` finds kernel32's exports, for the accessibility
+    // library's load.
+    static HWND Create(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture, Kernel32Lookup lookup);
     // Shows the window in its normal state with the focus on the form's first tab stop.
     static void Show(HWND window);
 
 private:
-    LauncherWindow(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture);
+    LauncherWindow(HINSTANCE instance, LauncherShell& shell, PictureLoader loadPicture, Kernel32Lookup lookup);
     static LauncherWindow* From(HWND window);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -43,6 +45,7 @@ private:
     HINSTANCE instance_;
     LaunchSequence launch_;
     PictureLoader loadPicture_;
+    Kernel32Lookup lookup_;
     HWND window_ = nullptr;
     int dpiX_ = 96, dpiY_ = 96;
     std::array<HWND, 3> buttons_{};  // in stored order; children, destroyed with the window

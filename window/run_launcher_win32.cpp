@@ -11,7 +11,7 @@ int RunLauncher(HINSTANCE instance, PictureLoader loadPicture, Kernel32Lookup lo
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     Win32LauncherShell shell(lookup);
-    HWND window = LauncherWindow::Create(instance, shell, loadPicture);
+    HWND window = LauncherWindow::Create(instance, shell, loadPicture, lookup);
     if (!window)
         shell.ReportFatalError(L"The launcher could not open its window; its program file may be damaged.");
     shell.SetOwner(window);

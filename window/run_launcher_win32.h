@@ -8,4 +8,4 @@
 // single-threaded apartment, the window built with the picture `loadPicture` gives, shown and run
 // until a choice or a close ends it. `lookup` finds kernel32's exports: the real ones, or in tests
 // an older Windows's.
-int RunLauncher(HINSTANCE instance, PictureLoader loadPicture, Kernel32Lookup lookup = Kernel32Export);
+int RunLauncher(HINSTANCE instance, PictureLoader loadPicture, Kernel32Lookup lookup);

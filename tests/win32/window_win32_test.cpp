@@ -21,7 +21,7 @@ protected:
     void SetUp() override { Open(); }
     void Open()
     {
-        window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell, LoadWelcomePicture);
+        window = LauncherWindow::Create(GetModuleHandleW(nullptr), shell, LoadWelcomePicture, Kernel32Export);
         ASSERT_NE(window, nullptr);
         LauncherWindow::Show(window);
         UpdateWindow(window);
