@@ -9,9 +9,9 @@
 
 namespace {
 
-// How the protector's runtime (GCC's libssp, linked in statically) ends a program whose guard it
-// finds overwritten: it traps, an illegal instruction that nothing handles.
-constexpr DWORD kTrapped = 0xC000001D;
+// How the protector's runtime (window/stack_guard_win32.cpp) ends a program whose guard it finds
+// overwritten, by a fast fail or by terminating it: the status of an overrun stack buffer.
+constexpr DWORD kStackBufferOverrun = 0xC0000409;
 // What stack_overrun.exe exits with when it returns through its overwritten frame.
 constexpr long kReturnedThroughTheFrame = 3;
 
@@ -21,7 +21,7 @@ TEST(StackProtection, AnOverrunLocalBufferEndsTheProgramInTheProtectorNotThrough
     ASSERT_TRUE(overrun.Started()) << "stack_overrun.exe did not start";
     const long code = overrun.WaitForExit();
     ASSERT_NE(code, -1) << "stack_overrun.exe did not end within a minute";
-    EXPECT_EQ(static_cast<DWORD>(code), kTrapped)
+    EXPECT_EQ(static_cast<DWORD>(code), kStackBufferOverrun)
         << "stack_overrun.exe ended with 0x" << std::hex << static_cast<DWORD>(code)
         << (code == kReturnedThroughTheFrame ? ": it returned through its overwritten frame, unguarded" : ", not in the protector");
 }
