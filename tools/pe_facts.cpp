@@ -7,9 +7,12 @@
 //                               HEX, checksum-stated HEX, checksum-computed HEX; "import DLL
 //                               FUNCTION" for each import and "delay-import DLL FUNCTION" for
 //                               each delay-loaded one (DLL in lower case, FUNCTION "#N" for one
-//                               imported by ordinal); "manifest ID LANGUAGE SIZE" for each
-//                               application manifest resource, and "requested-execution-level
-//                               LEVEL" when the manifest of ID 1 asks for one
+//                               imported by ordinal); "section NAME CHARACTERISTICS-HEX" for each
+//                               section, relocations N, safe-seh-handlers N, exception-list-writes
+//                               N, stack-guard-checks N (see their functions); "manifest ID
+//                               LANGUAGE SIZE" for each application manifest resource, and
+//                               "requested-execution-level LEVEL" when the manifest of ID 1 asks
+//                               for one
 //   pe_facts signature FILE OUT   writes the Authenticode signature (PKCS#7, DER) to OUT;
 //                               exits 1 when the file carries none
 //   pe_facts manifest FILE OUT    writes the manifest of ID 1 to OUT; exits 1 when it has none
@@ -23,6 +26,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -314,6 +318,120 @@ int WriteSignature(const Image& image, const Headers& h, const char* out)
     return WriteOut(image, der, length, out);
 }
 
+// Each section with its characteristics (IMAGE_SCN_*), which tell Windows whether to map it
+// writable, executable or shared between the processes that load the image.
+void PrintSections(const Image& image, const Headers& h)
+{
+    const size_t table = h.optional + image.U16(h.coff + 16);
+    for (std::uint32_t i = 0; i < image.U16(h.coff + 2); ++i) {
+        const size_t at = table + 40 * i;
+        std::string name;
+        for (size_t c = 0; c < 8 && image.Read(at + c, 1); ++c)
+            name += static_cast<char>(image.Read(at + c, 1));
+        std::printf("section %s %08x\n", name.c_str(), image.U32(at + 36));
+    }
+}
+
+// The addresses that base relocations fix up when Windows loads the image elsewhere than at its
+// preferred base: without them it cannot move, whatever DYNAMIC_BASE asks. An image's relocations
+// are all of one kind (HIGHLOW, 3, in a 32-bit one; DIR64, 10, in a 64-bit one); the others only
+// pad a block, and an empty block ends the table where a linker padded it.
+std::vector<std::uint32_t> RelocatedAddresses(const Image& image, const Headers& h)
+{
+    std::vector<std::uint32_t> addresses;
+    const auto [table, size] = Directory(image, h, 5);
+    if (!table || !size)
+        return addresses;
+    const size_t start = FileOffset(h, table);
+    for (size_t block = start; block + 8 <= start + size;) {
+        const std::uint32_t page = image.U32(block), length = image.U32(block + 4);
+        if (length < 8)
+            break;
+        for (size_t entry = block + 8; entry + 2 <= block + length; entry += 2)
+            if (image.U16(entry) >> 12 == (h.wide ? 10 : 3))
+                addresses.push_back(page + (image.U16(entry) & 0xFFF));
+        block += length;
+    }
+    return addresses;
+}
+
+// How many exception handlers the load configuration lists as the image's only ones (SafeSEH):
+// an image declares it has none (NO_SEH) or lists them, or else an exception record overwritten
+// on the stack can send an exception into any of its code. 0 without a load configuration, and in
+// a 64-bit image, whose exceptions are unwound from tables rather than from the stack.
+std::uint32_t SafeSehHandlers(const Image& image, const Headers& h)
+{
+    const auto [table, size] = Directory(image, h, 10);
+    if (h.wide || !table || !size)
+        return 0;
+    const size_t at = FileOffset(h, table);
+    return image.U32(at) >= 0x48 && image.U32(at + 0x40) ? image.U32(at + 0x44) : 0;
+}
+
+// The executable sections' bytes as the file holds them.
+struct Code {
+    std::uint32_t address, size;
+    size_t fileOffset;
+};
+std::vector<Code> CodeSections(const Image& image, const Headers& h)
+{
+    std::vector<Code> code;
+    const size_t table = h.optional + image.U16(h.coff + 16);
+    for (std::uint32_t i = 0; i < image.U16(h.coff + 2); ++i)
+        if (image.U32(table + 40 * i + 36) & 0x20000000u)
+            code.push_back({image.U32(table + 40 * i + 12), image.U32(table + 40 * i + 16), image.U32(table + 40 * i + 20)});
+    return code;
+}
+
+// The places in the code that write the thread's exception list, fs:[0], as compilers and runtimes
+// do to install an SEH frame: "mov fs:[0], eax" (64 A3), "mov fs:[0], reg" (64 89), "pop fs:[0]"
+// (64 8F) and "mov fs:[0], imm" (64 C7), each with the 32-bit offset 0. An image that declares it
+// has no exception handlers (NO_SEH) must have none: Windows would refuse the handler it installs.
+std::uint32_t ExceptionListWrites(const Image& image, const Headers& h)
+{
+    std::uint32_t writes = 0;
+    for (const Code& section : CodeSections(image, h))
+        for (size_t at = section.fileOffset; at + 7 <= section.fileOffset + section.size; ++at) {
+            if (image.Read(at, 1) != 0x64)
+                continue;
+            const std::uint32_t opcode = image.Read(at + 1, 1);
+            if (opcode == 0xA3 ? image.U32(at + 2) == 0
+                               : (opcode == 0x89 || opcode == 0x8F || opcode == 0xC7) &&
+                                     (image.Read(at + 2, 1) & 0xC7) == 0x05 && image.U32(at + 3) == 0)
+                ++writes;
+        }
+    return writes;
+}
+
+// GCC's stack protector ends every function it guards by subtracting the guard, a word in the
+// image's data, from the copy that the function keeps in its frame, and branching to its failure
+// path on a difference: "sub GUARD, reg" (2B, a ModRM byte that names a 32-bit absolute operand,
+// which a relocation fixes up) and a conditional jump (74/75, or 0F 84/85). The count for the word
+// compared most often is the number of such checks in the code; 0 in unguarded code.
+std::uint32_t StackGuardChecks(const Image& image, const Headers& h)
+{
+    const std::vector<Code> code = CodeSections(image, h);
+    const auto inCode = [&](std::uint32_t address) {
+        return std::any_of(code.begin(), code.end(), [&](const Code& s) {
+            return address >= s.address + 2 && address - s.address + 6 <= s.size;
+        });
+    };
+    std::map<std::uint32_t, std::uint32_t> checksOf;
+    for (const std::uint32_t address : RelocatedAddresses(image, h)) {
+        if (!inCode(address))
+            continue;
+        const size_t at = FileOffset(h, address);
+        const std::uint32_t next = image.Read(at + 4, 1);
+        const bool branch = next == 0x74 || next == 0x75 || (next == 0x0F && (image.Read(at + 5, 1) & 0xFE) == 0x84);
+        if (image.Read(at - 2, 1) == 0x2B && (image.Read(at - 1, 1) & 0xC7) == 0x05 && branch)
+            ++checksOf[image.U32(at)];
+    }
+    std::uint32_t most = 0;
+    for (const auto& [guard, checks] : checksOf)
+        most = std::max(most, checks);
+    return most;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -346,6 +464,11 @@ int main(int argc, char** argv)
     std::printf("checksum-stated %08x\n", image.U32(h.checksumField));
     std::printf("checksum-computed %08x\n", ComputedChecksum(image, h));
     PrintImports(image, h);
+    PrintSections(image, h);
+    std::printf("relocations %zu\n", RelocatedAddresses(image, h).size());
+    std::printf("safe-seh-handlers %u\n", SafeSehHandlers(image, h));
+    std::printf("exception-list-writes %u\n", ExceptionListWrites(image, h));
+    std::printf("stack-guard-checks %u\n", StackGuardChecks(image, h));
     const std::vector<Resource> manifests = Manifests(image, h);
     for (const Resource& r : manifests)
         std::printf("manifest %u %u %zu\n", r.id, r.language, r.size);

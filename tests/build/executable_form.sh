@@ -27,6 +27,26 @@ newer_than_xp() { awk -v v="$1" 'BEGIN { exit !(v + 0 > 5.1) }'; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The launcher as binary analyzers want a Windows program (README, "Hardening"), beyond ASLR and
+# DEP: relocations for ASLR to move it by, no exception handler an overwritten record could name,
+# every local buffer guarded, Remote Desktop's compatibility redirection refused, and no section
+# that is writable and executable, or shared with other processes.
+hardened() {  # hardened NAME, with fact() of its facts
+  local name=$1 characteristics=$((16#$(fact dll-characteristics))) section flags
+  [ "$(fact relocations)" -gt 0 ] || fail "$name has no base relocations, so Windows cannot move it (ASLR)"
+  ((characteristics & 0x400)) || [ "$(fact safe-seh-handlers)" -gt 0 ] ||
+    fail "$name neither declares that it has no exception handlers (NO_SEH) nor lists them (SafeSEH)"
+  ((~characteristics & 0x400)) || [ "$(fact exception-list-writes)" -eq 0 ] ||
+    fail "$name declares that it has no exception handlers (NO_SEH), yet installs one (writes fs:[0]); Windows would refuse it"
+  [ "$(fact stack-guard-checks)" -gt 0 ] || fail "$name: no function checks a stack guard (stack protection is off)"
+  ((characteristics & 0x8000)) || fail "$name is not TERMINAL_SERVER_AWARE"
+  while read -r section flags; do
+    flags=$((16#$flags))
+    ((~flags & 0xA0000000)) || fail "$name: section $section is writable and executable"
+    ((~flags & 0x10000000)) || fail "$name: section $section is shared between processes"
+  done < <(awk '$1 == "section" { print $2, $3 }' <<<"$facts")
+}
+
 check() {  # check FILE LAUNCHER(yes|no)
   local exe=$1 launcher=$2 name facts fact version imports dlls
   name=$(basename "$exe")
@@ -37,6 +57,7 @@ check() {  # check FILE LAUNCHER(yes|no)
     local characteristics=$((16#$(fact dll-characteristics)))
     ((characteristics & 0x40)) || fail "$name: ASLR (DYNAMIC_BASE) is off"
     ((characteristics & 0x100)) || fail "$name: DEP (NX_COMPAT) is off"
+    hardened "$name"
   fi
   # A loader refuses an image that asks for a newer system or subsystem than its own (XP is 5.1).
   local xp=yes
