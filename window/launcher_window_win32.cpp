@@ -63,6 +63,17 @@ COLORREF ColourOf(std::uint32_t colour)
     return (colour & kSystemColorFlag) ? GetSysColor(colour & 0xFF) : static_cast<COLORREF>(colour);
 }
 
+// In high contrast the client area takes a dialog's colours from the theme: its face, and the text
+// colour the system draws a dialog's static text in.
+constexpr int kDialogFace = COLOR_3DFACE, kDialogText = COLOR_WINDOWTEXT;
+
+bool HighContrastOn()
+{
+    HIGHCONTRASTW setting{};
+    setting.cbSize = sizeof setting;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) && (setting.dwFlags & HCF_HIGHCONTRASTON);
+}
+
 // The form's first control of a kind; the buttons share one font, so the first one's serves.
 const ControlDescription& FirstOf(ControlKind kind)
 {
@@ -161,6 +172,8 @@ LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ACTIVATE: OnActivate(wParam); break;
     case WM_SETFOCUS: OnSetFocus(); return 0;
     case WM_GETOBJECT: return OnGetObject(wParam, lParam);
+    case WM_SETTINGCHANGE: OnSettingChange(wParam); break;
+    case WM_SYSCOLORCHANGE: OnSysColorChange(); break;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
@@ -168,6 +181,7 @@ LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 
 bool LauncherWindow::OnCreate()
 {
+    ReadColours();
     smallIcon_ = LoadIconOfSize(instance_, 16);
     largeIcon_ = LoadIconOfSize(instance_, 32);
     SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
@@ -218,24 +232,47 @@ void LauncherWindow::OnPrintClient(HDC dc)
 
 void LauncherWindow::PaintContent(HDC dc, const RECT& area) const
 {
-    const int pictureWidth = picture_.width, pictureHeight = picture_.height;
+    // In high contrast no picture stands behind the prompt: the face colour fills its place, as
+    // it would around a picture of no size.
+    const LONG pictureWidth = highContrast_ ? 0 : picture_.width, pictureHeight = highContrast_ ? 0 : picture_.height;
     // Beyond the picture, when the window is larger than it, the form's own colour shows.
-    SetDCBrushColor(dc, ColourOf(Form().backColor));
+    SetDCBrushColor(dc, backColour_);
     HBRUSH background = static_cast<HBRUSH>(GetStockObject(DC_BRUSH));
     const RECT right{pictureWidth, area.top, std::max<LONG>(area.right, pictureWidth), area.bottom};
     const RECT below{area.left, pictureHeight, std::min<LONG>(area.right, pictureWidth), std::max<LONG>(area.bottom, pictureHeight)};
     FillRect(dc, &right, background);
     FillRect(dc, &below, background);
-    BitBlt(dc, 0, 0, pictureWidth, pictureHeight, pictureDc_.get(), 0, 0, SRCCOPY);
+    if (!highContrast_)
+        BitBlt(dc, 0, 0, pictureWidth, pictureHeight, pictureDc_.get(), 0, 0, SRCCOPY);
 
     // The prompt is drawn, not a child window, so it never takes focus or mouse input.
     const ControlDescription& label = Label();
     RECT labelRect = PromptRect();
     const Selection font = Select(dc, labelFont_.get());
-    SetTextColor(dc, ColourOf(label.textColor));
+    SetTextColor(dc, promptColour_);
     SetBkMode(dc, label.backStyle == BackStyle::Transparent ? TRANSPARENT : OPAQUE);
     const std::wstring caption(label.caption);
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &labelRect, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+}
+
+void LauncherWindow::OnSettingChange(WPARAM setting)
+{
+    if (setting == SPI_SETHIGHCONTRAST)
+        OnSysColorChange();
+}
+
+// A theme switched on or off, or colours changed: the paint that follows draws in the new ones.
+void LauncherWindow::OnSysColorChange()
+{
+    ReadColours();
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE);
+}
+
+void LauncherWindow::ReadColours()
+{
+    highContrast_ = HighContrastOn();
+    backColour_ = highContrast_ ? GetSysColor(kDialogFace) : ColourOf(Form().backColor);
+    promptColour_ = highContrast_ ? GetSysColor(kDialogText) : ColourOf(Label().textColor);
 }
 
 // The prompt's rectangle in the client area: where it is drawn, and where a screen reader is told

@@ -35,6 +35,9 @@ private:
     void OnPrintClient(HDC dc);
     // Draws the client area; painting and printing both come here.
     void PaintContent(HDC dc, const RECT& area) const;
+    void OnSettingChange(WPARAM setting);
+    void OnSysColorChange();
+    void ReadColours();
     RECT PromptRect() const;
     void OnCommand(int id, int notification);
     void OnActivate(WPARAM state);
@@ -50,6 +53,11 @@ private:
     int dpiX_ = 96, dpiY_ = 96;
     std::array<HWND, 3> buttons_{};  // in stored order; children, destroyed with the window
     HWND focusWhenInactive_ = nullptr;
+    // What a paint draws in, read when the window is made and again when the system says its
+    // high-contrast setting or its colours changed: in high contrast, a dialog's colours and no
+    // picture.
+    bool highContrast_ = false;
+    COLORREF backColour_ = 0, promptColour_ = 0;
 
     // Declared so that they go in a safe order: the picture leaves its DC before either goes.
     UniqueIcon smallIcon_, largeIcon_;

@@ -380,6 +380,78 @@ TEST_F(LauncherRun, TheScreenShowsTheFieldAndTheWhitePrompt)
         EXPECT_EQ(Rgb(ScreenPixel(window_, x, prompt.top - 1)), Rgb(field)) << x;
 }
 
+// The user's high-contrast setting, switched by a test and put back as it was when the test ends,
+// however it ends. Switched for this sign-in only, so that a run cut short leaves nothing to the next.
+class HighContrastSwitch {
+public:
+    HighContrastSwitch()
+    {
+        before_.cbSize = sizeof before_;
+        SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof before_, &before_, 0);
+        if (before_.lpszDefaultScheme)
+            scheme_ = before_.lpszDefaultScheme;
+    }
+    ~HighContrastSwitch()
+    {
+        if (switched_)
+            Set(WasOn());
+    }
+    HighContrastSwitch(const HighContrastSwitch&) = delete;
+    HighContrastSwitch& operator=(const HighContrastSwitch&) = delete;
+    bool WasOn() const { return before_.dwFlags & HCF_HIGHCONTRASTON; }
+    // 0 when the system took it, or the error it refused it with.
+    DWORD Set(bool on)
+    {
+        HIGHCONTRASTW setting = before_;
+        setting.lpszDefaultScheme = scheme_.empty() ? nullptr : scheme_.data();
+        setting.dwFlags = on ? before_.dwFlags | HCF_HIGHCONTRASTON : before_.dwFlags & ~HCF_HIGHCONTRASTON;
+        if (!SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof setting, &setting, SPIF_SENDCHANGE))
+            return GetLastError();
+        switched_ = on != WasOn();
+        return 0;
+    }
+
+private:
+    HIGHCONTRASTW before_{};
+    std::wstring scheme_;
+    bool switched_ = false;
+};
+
+TEST_F(LauncherRun, HighContrastSwitchedWhileOpenRepaintsInTheThemesColours)
+{
+    if (!TrueColourScreen())
+        GTEST_SKIP() << "the screen has fewer than 24 bits a pixel, so the picture's colours are not shown exactly";
+    HighContrastSwitch setting;
+    StartFromFreshMedium();
+    const RECT prompt = LayoutRect(L"Label1");
+    const POINT field{200, 400};  // of the picture, where no control stands at any DPI
+    // Switched the other way and back, with the launcher open: on, a dialog's colours as the theme
+    // now gives them, the face where the picture was; off, the picture and the white prompt.
+    for (const bool on : {!setting.WasOn(), setting.WasOn()}) {
+        SCOPED_TRACE(on ? "high contrast on" : "high contrast off");
+        const DWORD refused = setting.Set(on);
+        if (refused && IsWine())
+            GTEST_SKIP() << "Wine refuses SPI_SETHIGHCONTRAST (error " << refused << "), so only Windows can switch high contrast; "
+                         << "HighContrast.* show the window in a theme's colours, given in process";
+        ASSERT_EQ(refused, 0u) << "the system refused to switch high contrast " << (on ? "on" : "off");
+        // Windows may apply a theme some time after the switch returns: its colours are asked anew.
+        const auto face = [&] { return on ? GetSysColor(COLOR_3DFACE) : kWelcomeFieldColor; };
+        const auto text = [&] { return on ? GetSysColor(COLOR_WINDOWTEXT) : RGB(255, 255, 255); };
+        EXPECT_TRUE(WaitFor([&] { return ScreenPixel(window_, field.x, field.y) == face(); }))
+            << "the picture's field shows " << Rgb(ScreenPixel(window_, field.x, field.y)) << ", not " << Rgb(face());
+        int letters = 0;
+        EXPECT_TRUE(WaitFor([&] {
+            letters = 0;
+            for (int y = prompt.top; y < prompt.bottom; ++y)
+                for (int x = prompt.left; x < prompt.right; x += 2)
+                    letters += ScreenPixel(window_, x, y) == text();
+            return letters > 80;
+        }, 20000)) << letters << " prompt pixels in " << Rgb(text());
+    }
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Ended());
+}
+
 // --- Keyboard and mouse -----------------------------------------------------------------
 
 TEST_F(LauncherRun, TabWalksFrenchGermanEnglishAndShiftTabWalksBack)

@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "form_description.h"
@@ -127,21 +131,28 @@ TEST_F(InProcessWindow, ButtonsArePlainTabStopsInTabOrder)
 
 RECT PromptRect() { return LayoutRect(L"Label1"); }
 
-// The box around the white pixels of a rectangle of a DC; empty when there are none.
-RECT WhiteBox(HDC dc, const RECT& within)
+// The box around the points of a colour in a rectangle of a DC; empty when there are none.
+RECT ColourBox(HDC dc, const RECT& within, COLORREF colour)
 {
     RECT box{within.right, within.bottom, within.left, within.top};
     for (int y = within.top; y < within.bottom; ++y)
         for (int x = within.left; x < within.right; ++x)
-            if (GetPixel(dc, x, y) == RGB(255, 255, 255))
+            if (GetPixel(dc, x, y) == colour)
                 box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
                        std::max<LONG>(box.bottom, y + 1)};
     return box;
 }
 
-// The prompt where the layout puts it: its caption drawn by the test on the field, in a font made
-// from its description, with the cell's top-left corner at the label's.
-RECT PromptWhereTheLayoutPutsIt(HDC like, const RECT& prompt)
+std::string Box(const RECT& r)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
+    return text;
+}
+
+// The prompt where the layout puts it: its caption drawn by the test in `text` on `field`, in a
+// font made from its description, with the cell's top-left corner at the label's.
+RECT PromptWhereTheLayoutPutsIt(HDC like, const RECT& prompt, COLORREF text, COLORREF field)
 {
     const SIZE dpi = ScreenDpi();
     const ControlDescription* label = nullptr;
@@ -151,19 +162,19 @@ RECT PromptWhereTheLayoutPutsIt(HDC like, const RECT& prompt)
     HDC dc = CreateCompatibleDC(like);
     HBITMAP canvas = CreateCompatibleBitmap(like, prompt.right + 10, prompt.bottom + 10);
     HGDIOBJ previousBitmap = SelectObject(dc, canvas);
-    HBRUSH field = CreateSolidBrush(kWelcomeFieldColor);
+    HBRUSH fieldBrush = CreateSolidBrush(field);
     const RECT all{0, 0, prompt.right + 10, prompt.bottom + 10};
-    FillRect(dc, &all, field);
-    DeleteObject(field);
+    FillRect(dc, &all, fieldBrush);
+    DeleteObject(fieldBrush);
     const std::string face(label->font.faceName);
     HFONT font = CreateFontA(-FontHeightPixels(label->font, dpi.cy), 0, 0, 0, label->font.weight, FALSE, FALSE, FALSE,
                              static_cast<DWORD>(label->font.charset), 0, 0, 0, 0, face.c_str());
     HGDIOBJ previousFont = SelectObject(dc, font);
-    SetTextColor(dc, RGB(255, 255, 255));
+    SetTextColor(dc, text);
     SetBkMode(dc, TRANSPARENT);
     const std::wstring caption(label->caption);
     TextOutW(dc, prompt.left, prompt.top, caption.c_str(), static_cast<int>(caption.size()));
-    const RECT box = WhiteBox(dc, prompt);
+    const RECT box = ColourBox(dc, prompt, text);
     SelectObject(dc, previousFont);
     DeleteObject(font);
     SelectObject(dc, previousBitmap);
@@ -172,60 +183,80 @@ RECT PromptWhereTheLayoutPutsIt(HDC like, const RECT& prompt)
     return box;
 }
 
+// A colour the window never draws.
+constexpr COLORREF kUnpainted = RGB(1, 2, 3);
+
+// The client area as the window prints it into a bitmap of the test's, larger than the picture,
+// as a maximised window's would be; the bitmap is first filled with kUnpainted.
+class PrintedClient {
+public:
+    explicit PrintedClient(HWND window)
+    {
+        const RECT prompt = PromptRect();
+        size = {std::max<LONG>(900, prompt.right + 100), std::max<LONG>(600, prompt.bottom + 100)};
+        RECT outer{0, 0, size.cx, size.cy};
+        AdjustWindowRectEx(&outer, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE));
+        SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+        HDC screen = GetDC(nullptr);
+        dc = CreateCompatibleDC(screen);
+        canvas_ = CreateCompatibleBitmap(screen, size.cx, size.cy);
+        ReleaseDC(nullptr, screen);
+        previous_ = SelectObject(dc, canvas_);
+        SetDCBrushColor(dc, kUnpainted);
+        const RECT all{0, 0, size.cx, size.cy};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    }
+    ~PrintedClient()
+    {
+        SelectObject(dc, previous_);
+        DeleteObject(canvas_);
+        DeleteDC(dc);
+    }
+    PrintedClient(const PrintedClient&) = delete;
+    PrintedClient& operator=(const PrintedClient&) = delete;
+    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
+
+    SIZE size{};
+    HDC dc = nullptr;
+
+private:
+    HBITMAP canvas_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+};
+
 TEST_F(InProcessWindow, PaintDrawsPictureBackgroundAndWhitePrompt)
 {
-    // Printed with a client area larger than the picture, as a maximised window would have it.
     const RECT prompt = PromptRect();
-    const SIZE client{std::max<LONG>(900, prompt.right + 100), std::max<LONG>(600, prompt.bottom + 100)};
-    RECT outer{0, 0, client.cx, client.cy};
-    AdjustWindowRectEx(&outer, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE));
-    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP canvas = CreateCompatibleBitmap(screen, client.cx, client.cy);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ previous = SelectObject(memory, canvas);
-    // A colour the window never draws, so that whatever the paint leaves uncovered shows.
-    constexpr COLORREF kUnpainted = RGB(1, 2, 3);
-    HBRUSH unpainted = CreateSolidBrush(kUnpainted);
-    const RECT all{0, 0, client.cx, client.cy};
-    FillRect(memory, &all, unpainted);
-    DeleteObject(unpainted);
-    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-    for (int y = 0; y < client.cy; y += 7)
-        for (int x = 0; x < client.cx; x += 7)
-            ASSERT_NE(GetPixel(memory, x, y), kUnpainted) << "the paint leaves " << x << "," << y << " uncovered";
+    const PrintedClient printed(window);
+    for (int y = 0; y < printed.size.cy; y += 7)
+        for (int x = 0; x < printed.size.cx; x += 7)
+            ASSERT_NE(printed.At(x, y), kUnpainted) << "the paint leaves " << x << "," << y << " uncovered";
 
     // The picture is drawn 1:1 whatever the DPI: its points do not scale.
-    const COLORREF field = kWelcomeFieldColor, buttonFace = GetSysColor(COLOR_BTNFACE);
-    EXPECT_EQ(GetPixel(memory, 684, 446), field) << "the picture's field near its corner";
-    EXPECT_EQ(GetPixel(memory, 685, 100), field) << "the picture's last column";
-    EXPECT_EQ(GetPixel(memory, 686, 100), buttonFace) << "beyond the picture";
-    EXPECT_EQ(GetPixel(memory, 300, 450), buttonFace) << "below the picture";
-    EXPECT_EQ(GetPixel(memory, client.cx - 1, client.cy - 1), buttonFace);
-    int white = 0;
+    const COLORREF field = kWelcomeFieldColor, buttonFace = GetSysColor(COLOR_BTNFACE), white = RGB(255, 255, 255);
+    EXPECT_EQ(printed.At(684, 446), field) << "the picture's field near its corner";
+    EXPECT_EQ(printed.At(685, 100), field) << "the picture's last column";
+    EXPECT_EQ(printed.At(686, 100), buttonFace) << "beyond the picture";
+    EXPECT_EQ(printed.At(300, 450), buttonFace) << "below the picture";
+    EXPECT_EQ(printed.At(printed.size.cx - 1, printed.size.cy - 1), buttonFace);
+    int whitePoints = 0;
     for (int y = prompt.top; y < prompt.bottom; ++y)
         for (int x = prompt.left; x < prompt.right; ++x)
-            white += GetPixel(memory, x, y) == RGB(255, 255, 255);
-    EXPECT_GT(white, 200) << "white prompt pixels in the label's rectangle";
+            whitePoints += printed.At(x, y) == white;
+    EXPECT_GT(whitePoints, 200) << "white prompt pixels in the label's rectangle";
     // The prompt's text stands where the layout puts it, to the pixel.
-    const RECT text = WhiteBox(memory, prompt), expected = PromptWhereTheLayoutPutsIt(memory, prompt);
-    EXPECT_TRUE(EqualRect(&text, &expected)) << "the prompt's text spans (" << text.left << "," << text.top << ")-(" << text.right
-                                             << "," << text.bottom << "), where the layout puts it at (" << expected.left << ","
-                                             << expected.top << ")-(" << expected.right << "," << expected.bottom << ")";
+    const RECT text = ColourBox(printed.dc, prompt, white), expected = PromptWhereTheLayoutPutsIt(printed.dc, prompt, white, field);
+    EXPECT_TRUE(EqualRect(&text, &expected)) << "the prompt's text spans " << Box(text) << ", where the layout puts it at " << Box(expected);
     for (int x = prompt.left; x < prompt.right; ++x)  // nothing of the prompt strays outside its rectangle
-        EXPECT_EQ(GetPixel(memory, x, prompt.bottom), x < 686 && prompt.bottom < 450 ? field : buttonFace) << x;
+        EXPECT_EQ(printed.At(x, prompt.bottom), x < 686 && prompt.bottom < 450 ? field : buttonFace) << x;
     // The prompt is drawn without a background: the field shows between and inside its letters.
     int fieldInText = 0;
     for (int y = text.top; y < text.bottom; ++y)
         for (int x = text.left; x < text.right; ++x)
-            fieldInText += GetPixel(memory, x, y) == field;
+            fieldInText += printed.At(x, y) == field;
     EXPECT_GT(fieldInText, (text.right - text.left) * (text.bottom - text.top) / 3)
         << "the field shows at " << fieldInText << " points of the prompt's line";
-
-    SelectObject(memory, previous);
-    DeleteObject(canvas);
-    DeleteDC(memory);
 }
 
 TEST_F(InProcessWindow, NothingIsErasedBeforeThePaint)
@@ -258,12 +289,11 @@ LRESULT CALLBACK PaintlessButton(HWND button, UINT message, WPARAM wParam, LPARA
     return message == WM_ERASEBKGND ? 1 : CallWindowProcW(buttonProcedure, button, message, wParam, lParam);
 }
 
-TEST_F(InProcessWindow, ARepaintLeavesTheButtonsToPaintThemselves)
+// Each button's paint held back, and its face filled with a mark; and back again.
+constexpr COLORREF kMark = RGB(255, 0, 255);
+void MarkButtons(const std::vector<HWND>& buttons)
 {
-    // A window that painted its picture over its buttons before they drew themselves again would
-    // flicker on every repaint: with the buttons' paint held back, their pixels stay as they were.
-    constexpr COLORREF kMark = RGB(255, 0, 255);
-    for (HWND button : Buttons()) {
+    for (HWND button : buttons) {
         buttonProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaintlessButton)));
         HDC dc = GetDC(button);
         RECT inside;
@@ -272,16 +302,31 @@ TEST_F(InProcessWindow, ARepaintLeavesTheButtonsToPaintThemselves)
         FillRect(dc, &inside, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
         ReleaseDC(button, dc);
     }
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    for (HWND button : Buttons()) {
-        RECT inside;
-        GetClientRect(button, &inside);
-        HDC dc = GetDC(button);
-        const COLORREF shown = GetPixel(dc, inside.right / 2, inside.bottom / 2);
-        ReleaseDC(button, dc);
-        EXPECT_EQ(shown, kMark) << "the window's paint covered a button: " << std::hex << shown;
+}
+void UnmarkButtons(const std::vector<HWND>& buttons)
+{
+    for (HWND button : buttons)
         SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(buttonProcedure));
-    }
+}
+COLORREF MiddleOf(HWND button)
+{
+    RECT inside;
+    GetClientRect(button, &inside);
+    HDC dc = GetDC(button);
+    const COLORREF shown = GetPixel(dc, inside.right / 2, inside.bottom / 2);
+    ReleaseDC(button, dc);
+    return shown;
+}
+
+TEST_F(InProcessWindow, ARepaintLeavesTheButtonsToPaintThemselves)
+{
+    // A window that painted its picture over its buttons before they drew themselves again would
+    // flicker on every repaint: with the buttons' paint held back, their pixels stay as they were.
+    MarkButtons(Buttons());
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    for (HWND button : Buttons())
+        EXPECT_EQ(MiddleOf(button), kMark) << "the window's paint covered a button: " << std::hex << MiddleOf(button);
+    UnmarkButtons(Buttons());
 }
 
 TEST_F(InProcessWindow, RepaintsAndResizesKeepNoGdiObjects)
@@ -323,6 +368,220 @@ TEST_F(InProcessWindow, AClickedButtonLaunchesItsOwnLanguageOnly)
     ASSERT_EQ(shell.requests.size(), 1u);
     EXPECT_EQ(shell.requests[0].file, "D:\\media\\German\\setup.exe");
     EXPECT_EQ(shell.calls.back(), "EndProgram");
+}
+
+// --- High contrast ------------------------------------------------------------------------
+
+// A high-contrast theme's colours: a dialog's face and its text, and the text of buttons, which
+// differs here so that the wrong one shows.
+struct Theme {
+    const char* name;
+    COLORREF face, windowText, buttonText;
+};
+const Theme kThemes[] = {
+    {"LightOnDark", RGB(0, 0, 0), RGB(255, 255, 0), RGB(0, 255, 255)},
+    {"DarkOnLight", RGB(255, 255, 255), RGB(0, 0, 0), RGB(0, 0, 128)},
+};
+
+// The system's answers as a high-contrast theme gives them, which Wine never does (it answers
+// SPI_GETHIGHCONTRAST with no flags and refuses SPI_SETHIGHCONTRAST). They stand in for this
+// program's imports of SystemParametersInfoW and GetSysColor, through which the window's code,
+// linked into it, asks; and they count what is asked.
+const Theme* theme = nullptr;  // high contrast is off without one
+int asked = 0;
+decltype(&SystemParametersInfoW) systemParametersInfo = nullptr;
+decltype(&GetSysColor) sysColor = nullptr;
+
+BOOL WINAPI ThemeParametersInfo(UINT action, UINT size, void* value, UINT flags)
+{
+    if (action != SPI_GETHIGHCONTRAST)
+        return systemParametersInfo(action, size, value, flags);
+    ++asked;
+    static_cast<HIGHCONTRASTW*>(value)->dwFlags = HCF_AVAILABLE | (theme ? HCF_HIGHCONTRASTON : 0);
+    return TRUE;
+}
+
+DWORD WINAPI ThemeColour(int index)
+{
+    ++asked;
+    if (theme && (index == COLOR_3DFACE || index == COLOR_WINDOWTEXT || index == COLOR_BTNTEXT))
+        return index == COLOR_3DFACE ? theme->face : index == COLOR_WINDOWTEXT ? theme->windowText : theme->buttonText;
+    return sysColor(index);
+}
+
+// This program's import of dll!function pointed at `replacement` while the object lives.
+class ImportPatch {
+public:
+    ImportPatch(const char* dll, const char* function, const void* replacement)
+    {
+        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+        const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name && !slot_; ++entry) {
+            if (_stricmp(reinterpret_cast<char*>(base + entry->Name), dll) != 0)
+                continue;
+            auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+            auto* bound = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+            for (; name->u1.AddressOfData && !slot_; ++name, ++bound)
+                if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
+                    strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function) == 0)
+                    slot_ = reinterpret_cast<const void**>(&bound->u1.Function);
+        }
+        if (slot_)
+            original_ = Swap(replacement);
+    }
+    ~ImportPatch()
+    {
+        if (slot_)
+            Swap(original_);
+    }
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+    template <typename Function>
+    Function Original() const { return reinterpret_cast<Function>(const_cast<void*>(original_)); }
+
+private:
+    const void* Swap(const void* to)
+    {
+        DWORD protection = 0;
+        VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection);
+        const void* was = std::exchange(*slot_, to);
+        VirtualProtect(slot_, sizeof *slot_, protection, &protection);
+        return was;
+    }
+    const void** slot_ = nullptr;
+    const void* original_ = nullptr;
+};
+
+// The window made while the theme's answers stand in for the system's.
+class HighContrast : public InProcessWindow {
+protected:
+    void SetUp() override
+    {
+        systemParametersInfo = parameters_.Original<decltype(systemParametersInfo)>();
+        sysColor = colours_.Original<decltype(sysColor)>();
+        ASSERT_TRUE(systemParametersInfo && sysColor) << "this program imports no SystemParametersInfoW or GetSysColor to stand in for";
+        theme = &kThemes[0];
+        InProcessWindow::SetUp();
+    }
+    void TearDown() override
+    {
+        InProcessWindow::TearDown();
+        theme = nullptr;
+    }
+    // What the window's own paint leaves on the screen.
+    COLORREF Shown(int x, int y) const
+    {
+        HDC dc = GetDC(window);
+        const COLORREF colour = GetPixel(dc, x, y);
+        ReleaseDC(window, dc);
+        return colour;
+    }
+
+private:
+    ImportPatch parameters_{"user32.dll", "SystemParametersInfoW", reinterpret_cast<const void*>(ThemeParametersInfo)};
+    ImportPatch colours_{"user32.dll", "GetSysColor", reinterpret_cast<const void*>(ThemeColour)};
+};
+
+// A point of the picture's field, where no control stands at any DPI.
+constexpr POINT kFieldPoint{200, 400};
+
+// The contrast of two colours as WCAG 2 measures it, from 1 to 21.
+double Contrast(COLORREF a, COLORREF b)
+{
+    const auto luminance = [](COLORREF c) {
+        const auto linear = [](int channel) {
+            const double v = channel / 255.0;
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(GetRValue(c)) + 0.7152 * linear(GetGValue(c)) + 0.0722 * linear(GetBValue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(HighContrast, TheWindowDrawsInTheThemesDialogColoursWithNoPicture)
+{
+    for (const Theme& each : kThemes) {
+        SCOPED_TRACE(each.name);
+        if (theme != &each) {
+            DestroyWindow(window);
+            theme = &each;
+            Open();
+        }
+        const PrintedClient printed(window);
+        const RECT prompt = PromptRect();
+        // The face colour everywhere but the prompt's letters: where the picture was, and beyond.
+        for (int y = 0; y < printed.size.cy; y += 7)
+            for (int x = 0; x < printed.size.cx; x += 7) {
+                const POINT at{x, y};
+                if (!PtInRect(&prompt, at)) {
+                    ASSERT_EQ(printed.At(x, y), each.face) << "at " << x << "," << y;
+                }
+            }
+        // The prompt in the dialog's text colour, in its own font and rectangle.
+        const RECT text = ColourBox(printed.dc, prompt, each.windowText);
+        const RECT expected = PromptWhereTheLayoutPutsIt(printed.dc, prompt, each.windowText, each.face);
+        EXPECT_TRUE(EqualRect(&text, &expected)) << "the prompt's letters in the theme's text colour span " << Box(text)
+                                                 << ", where the layout puts them at " << Box(expected);
+        // Its letters against the face, as the theme pairs them: the colour the prompt shows most,
+        // after the face.
+        std::map<COLORREF, int> shown;
+        for (int y = prompt.top; y < prompt.bottom; ++y)
+            for (int x = prompt.left; x < prompt.right; ++x)
+                ++shown[printed.At(x, y)];
+        shown.erase(printed.At(kFieldPoint.x, kFieldPoint.y));  // the face, where the picture was
+        ASSERT_FALSE(shown.empty()) << "the prompt shows nothing but the face";
+        const COLORREF letters = std::max_element(shown.begin(), shown.end(),
+                                                  [](const auto& a, const auto& b) { return a.second < b.second; })->first;
+        EXPECT_DOUBLE_EQ(Contrast(letters, each.face), Contrast(each.windowText, each.face))
+            << "the prompt's letters are " << std::hex << letters << " on " << each.face;
+    }
+}
+
+TEST_F(HighContrast, ASwitchWhileOpenRepaintsAtOnceAndLeavesTheButtonsAlone)
+{
+    // Opened with high contrast off; then switched on, to another theme, and off again. Each time
+    // the buttons' own paint is held back, so that what they show is what they showed before.
+    DestroyWindow(window);
+    theme = nullptr;
+    Open();
+    const RECT prompt = PromptRect();
+    const auto letters = [&](COLORREF colour) {
+        int count = 0;
+        for (int y = prompt.top; y < prompt.bottom; ++y)
+            for (int x = prompt.left; x < prompt.right; x += 2)
+                count += Shown(x, y) == colour;
+        return count;
+    };
+    MarkButtons(Buttons());
+    struct Step {
+        const char* what;
+        const Theme* theme;
+        UINT message;
+        COLORREF face, text;
+    };
+    const Step steps[] = {
+        {"switched on", &kThemes[0], WM_SETTINGCHANGE, kThemes[0].face, kThemes[0].windowText},
+        {"another theme", &kThemes[1], WM_SYSCOLORCHANGE, kThemes[1].face, kThemes[1].windowText},
+        {"switched off", nullptr, WM_SETTINGCHANGE, kWelcomeFieldColor, RGB(255, 255, 255)},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        theme = step.theme;
+        SendMessageW(window, step.message, step.message == WM_SETTINGCHANGE ? SPI_SETHIGHCONTRAST : 0, 0);
+        UpdateWindow(window);
+        EXPECT_EQ(Shown(kFieldPoint.x, kFieldPoint.y), step.face) << "where the picture's field is";
+        EXPECT_GT(letters(step.text), 80) << "prompt pixels in " << std::hex << step.text;
+        for (HWND button : Buttons())
+            EXPECT_EQ(MiddleOf(button), kMark) << "the window's paint covered a button";
+        // What a change brings is read once: the paints after it ask the system nothing.
+        asked = 0;
+        for (int i = 0; i < 3; ++i)
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        EXPECT_EQ(asked, 0) << "the paints asked the system for its colours or its high-contrast setting";
+    }
+    UnmarkButtons(Buttons());
 }
 
 // --- What a screen reader finds -----------------------------------------------------------
