@@ -26,6 +26,11 @@ fs::path FreshScratch(std::string name);
 // takes the folder too.
 void EmptyFolder(const fs::path& folder);
 void RemoveFolder(const fs::path& folder);
+// Copies a file by writing its bytes into a new one, as every copy of the tests is made. A kit
+// unpacked from a downloaded archive carries the mark of the web (a Zone.Identifier stream) on
+// each file, and the shell warns before it starts a program so marked; CopyFile would copy the
+// mark along, this leaves it behind.
+void CopyAfresh(const fs::path& from, const fs::path& to);
 // Lays out a medium: each named language folder gets the recording stand-in as setup.exe.
 void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages);
 // The stand-in shell32.dll, which records what it is asked and marks where it is loaded.
