@@ -109,7 +109,7 @@ protected:
     // Waits for the stand-in's record of one start.
     std::string WaitForStart()
     {
-        WaitFor([&] { return Record().find("end\n") != std::string::npos; });
+        EXPECT_TRUE(WaitForSetupStart(record_)) << kNoSetupStart;
         return Record();
     }
     // The shell requests the launcher made, as Wine's exec channel logged them.

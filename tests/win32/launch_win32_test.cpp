@@ -104,8 +104,9 @@ LaunchOutcome LaunchFrom(const fs::path& medium, const wchar_t* exeName, const w
     EXPECT_TRUE(probe.Started()) << Utf8(copy.wstring()) << " error " << GetLastError();
     outcome.exitCode = probe.WaitForExitClosingBoxes(outcome.boxes);
     const bool fatal = std::any_of(outcome.boxes.begin(), outcome.boxes.end(), [](const Process::Box& box) { return box.caption == L"Project1"; });
-    if (expectStart && !fatal)
-        WaitFor([&] { return ReadText(record).find("end\n") != std::string::npos; });
+    if (expectStart && !fatal) {
+        EXPECT_TRUE(WaitForSetupStart(record)) << kNoSetupStart;
+    }
     outcome.shellResult = ReadText(result);
     outcome.record = ReadText(record);
     return outcome;

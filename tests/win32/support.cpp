@@ -253,6 +253,11 @@ std::string ReadText(const fs::path& file)
     return text.str();
 }
 
+bool WaitForSetupStart(const fs::path& record, DWORD timeoutMs)
+{
+    return WaitFor([&] { return ReadText(record).find("end\n") != std::string::npos; }, timeoutMs);
+}
+
 int CountRecords(const std::string& records)
 {
     int count = 0;

@@ -94,6 +94,13 @@ bool LoadIntoProcess(const Process& process, const std::wstring& dll);
 fs::path ModuleOf(const Process& process, const std::wstring& name);
 
 std::string ReadText(const fs::path& file);  // "" when missing
+// Waits for the setup stand-in to record a start in its file (STANDIN_RECORD); false at the limit,
+// and then kNoSetupStart says what may be why on Windows.
+bool WaitForSetupStart(const fs::path& record, DWORD timeoutMs = 60000);
+constexpr char kNoSetupStart[] =
+    "no start of the setup stand-in was recorded within its limit. On a Windows with User Account Control on, elevation may "
+    "be why: before the shell starts a program named like a setup whose manifest does not say asInvoker, it asks for "
+    "elevation on the secure desktop, which no test can see";
 // How many records ("key=value" lines closed by "end") a stand-in's file holds.
 int CountRecords(const std::string& records);
 // One field of the first record: "path", "cwd", "commandline", "show", "windows" of a start of
