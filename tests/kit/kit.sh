@@ -10,8 +10,9 @@
 #   kit.sh incomplete ARCHIVE WORK   with a file missing: refused, naming the file; with test
 #                                    programs that list no tests (one exits at once, one cannot
 #                                    start): fails, naming each
-#   kit.sh faulty ARCHIVE WORK       with a launcher whose German button starts French: both
-#                                    ways fail and name the failing tests
+#   kit.sh faulty ARCHIVE WORK       with a setup that leaves a window behind: fails, naming the
+#                                    test and the window; with a launcher whose German button
+#                                    starts French: both ways fail and name the failing tests
 # Runs in the test run's Wine session (WINE_SESSION_DIR). The summary lines of the runs that
 # should pass go to WORK/summary.txt, which 'make test' shows.
 set -euo pipefail
@@ -147,6 +148,15 @@ incomplete)
   ;;
 
 faulty)
+  # A window that the setup program leaves (as the compatibility assistant comes after a setup
+  # that Windows took for an installer): the test that pressed the button fails for it.
+  status=$(STANDIN_LEAVE_WINDOW="Left by a setup" run "$work/leftover.log" '*KeyLaunch*EnterOnFrench*')
+  [ "$status" != 0 ] || fail "a run that left a window passed:"$'\n'"$(cat "$work/leftover.log")"
+  grep -q '^FAILED   EnterAndSpace/KeyLaunch.LaunchesTheFocusedLanguageAndEnds/EnterOnFrench' "$work/leftover.log" &&
+    grep -q '^ *class "Static", title "Left by a setup", of setup.exe (process [0-9]*), which the test started$' "$work/leftover.log" ||
+    fail "the run did not name the test and the window it left:"$'\n'"$(cat "$work/leftover.log")"
+  echo "a setup that leaves a window: $(last_line "$work/leftover.log")"
+  grep -A2 '^FAILED' "$work/leftover.log"
   # German's path suffix, changed in the launcher's data to French's: a fault no code change shows.
   perl -e '
     my ($file) = @ARGV;

@@ -8,7 +8,8 @@
 // It works beside the kit, or where the kit's folder cannot be written (a disc) or cannot be
 // named in the ANSI code page (which the launcher's request is made in), in a temporary folder
 // that it removes at the end. Started by a double-click, it waits for a key before its window
-// closes. Exit code: 0 when nothing failed.
+// closes. A test fails too when a window it does not expect appears meanwhile. Exit code: 0 when
+// nothing failed.
 
 #include <windows.h>
 
@@ -21,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "desktop_check.h"
 #include "support.h"
 
 namespace {
@@ -170,7 +172,7 @@ std::string Between(const std::string& output, const std::string& first, const s
     return from == std::string::npos || from > end ? std::string() : output.substr(from + 1, end - from - 1);
 }
 
-Result RunTest(const fs::path& program, const std::string& name, const Workspace& workspace)
+Result RunTest(const fs::path& program, const std::string& name, const Workspace& workspace, WindowWatch& watch)
 {
     const fs::path output = workspace.work / L"output.txt";
     const fs::path scratch = workspace.work / L"scratch";
@@ -178,11 +180,14 @@ Result RunTest(const fs::path& program, const std::string& name, const Workspace
     const std::wstring wideName(name.begin(), name.end());
     const DWORD start = GetTickCount();
     long code = -1;
+    std::vector<std::string> unexpected;
+    watch.Begin();
     {
         const Process test(program, L"\"--gtest_filter=" + wideName + L"\" --gtest_color=no", scratch, output);
-        if (test.Started())
-            code = test.WaitForExit(kTestLimitMs);  // a test still running is ended as it goes
-    }
+        while (test.Started() && (code = test.WaitForExit(100)) == -1 && GetTickCount() - start < kTestLimitMs)
+            watch.Look(test.Id());
+        unexpected = watch.End(test.Id());
+    }  // a test still running at its limit is ended here
     Result result{Utf8(program.stem().wstring()), name, Status::Failed, (GetTickCount() - start) / 1000.0, {}};
     std::string text = ReadText(output);
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
@@ -203,6 +208,13 @@ Result RunTest(const fs::path& program, const std::string& name, const Workspace
             result.detail += "\n(the test did not end within " + std::to_string(kTestLimitMs / 60000) + " minutes and was stopped)";
         else if (text.find("[  FAILED  ] " + name) == std::string::npos)
             result.detail += "\n(the test program ended with code " + std::to_string(code) + ")";
+    }
+    if (!unexpected.empty()) {
+        std::string windows = "a window that the test does not expect appeared while it ran:";
+        for (const std::string& window : unexpected)
+            windows += "\n  " + window;
+        result.detail = result.status == Status::Failed ? result.detail + "\n" + windows : windows;
+        result.status = Status::Failed;
     }
     return result;
 }
@@ -314,6 +326,7 @@ int RunTests(const fs::path& kit, const std::wstring& filter, bool waitForKey)
         Report(result);
         results.push_back(std::move(result));
     };
+    WindowWatch watch;
     for (const wchar_t* name : kTestPrograms) {
         const fs::path program = kit / L"bin" / name;
         // Every program must list its tests, whatever the filter then picks of them.
@@ -325,7 +338,7 @@ int RunTests(const fs::path& kit, const std::wstring& filter, bool waitForKey)
                     "the test program " + Utf8(name) + " ran none of its tests: " + listing.problem});
         for (const std::string& test : listing.tests) {
             EmptyFolder(workspace.work / L"scratch");
-            record(RunTest(program, test, workspace));
+            record(RunTest(program, test, workspace, watch));
         }
     }
     const fs::path report = workspace.results / L"report.xml";
