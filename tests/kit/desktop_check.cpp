@@ -3,6 +3,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <iterator>
 
@@ -53,6 +54,8 @@ std::string Describe(HWND window, const std::vector<ProcessEntry>& processes)
            std::to_string(id) + ")";
 }
 
+std::string Named(HWND window) { return window ? "the window of " + Describe(window, Processes()) : "no window"; }
+
 // What a test may show in a process it started, by class: the launcher's window, and the
 // tooltips that the system shows over a title bar's buttons.
 constexpr const wchar_t* kExpectedClasses[] = {L"TolvanixLauncherForm1", L"tooltips_class32"};
@@ -87,7 +90,65 @@ std::vector<HWND> ShownWindows()
     return shown;
 }
 
+LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_LBUTTONUP)
+        SetWindowLongPtrW(window, GWLP_USERDATA, 1);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::string Rgb(COLORREF colour)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    return colour == CLR_INVALID ? "nothing" : text;
+}
+
 }  // namespace
+
+std::string WhyTheDesktopCannotBeDriven()
+{
+    constexpr COLORREF kColour = RGB(0x20, 0x80, 0x40);
+    constexpr int kSize = 120;
+    HBRUSH brush = CreateSolidBrush(kColour);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = CheckWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = brush;
+    windowClass.lpszClassName = L"TolvanixKitDesktopCheck";
+    RegisterClassW(&windowClass);
+    const POINT centre{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
+    HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"Tolvanix test kit",
+                                  WS_POPUP | WS_VISIBLE, centre.x - kSize / 2, centre.y - kSize / 2, kSize, kSize, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
+    std::string why;
+    if (!window) {
+        why = "no window can be shown on it (error " + std::to_string(GetLastError()) + ")";
+    } else {
+        const auto run = [] {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+        };
+        HDC screen = GetDC(nullptr);
+        const COLORREF shown = GetNearestColor(screen, kColour);
+        COLORREF read = CLR_INVALID;
+        // A session with no display of its own reads back black; a window above all others hides it.
+        if (!WaitFor([&] { run(); return (read = GetPixel(screen, centre.x, centre.y)) == shown; }, 10000))
+            why = "a window of the kit's own does not show on the screen: it reads " + Rgb(read) + " where the window is " +
+                  Rgb(shown) + ", under " + Named(GetAncestor(WindowFromPoint(centre), GA_ROOT));
+        else if (!ClickOn(window) ||
+                 !WaitFor([&] { run(); return GetWindowLongPtrW(window, GWLP_USERDATA) && GetForegroundWindow() == window; }, 10000))
+            why = "a window of the kit's own does not take the click the kit sends to it, and the front is " + Named(GetForegroundWindow());
+        ReleaseDC(nullptr, screen);
+        DestroyWindow(window);
+        run();
+    }
+    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
+    DeleteObject(brush);
+    ParkPointer();
+    return why;
+}
 
 void WindowWatch::Begin()
 {

@@ -1,11 +1,16 @@
 #pragma once
-// The desktop the kit runs its tests on: which windows appear on it during a test that the test
-// does not expect.
+// The desktop the kit runs its tests on: whether it can drive it at all, and which windows appear
+// on it during a test that the test does not expect.
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+// Empty when a window of the kit's own is shown, read back from the screen and takes a click the
+// kit sends; else why not. Hosted runners may give a session whose windows get no input and
+// whose screen reads back black, or a front held by a window of their own.
+std::string WhyTheDesktopCannotBeDriven();
 
 // The top-level windows shown while one test runs that the test does not expect. It expects the
 // windows of its own process, and in a process it started the launcher's window, message boxes

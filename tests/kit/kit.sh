@@ -13,10 +13,12 @@
 #   kit.sh faulty ARCHIVE WORK       with a setup that leaves a window behind: fails, naming the
 #                                    test and the window; with a launcher whose German button
 #                                    starts French: both ways fail and name the failing tests
+#   kit.sh no-desktop ARCHIVE WORK   with no display reachable: runs the tests that need no
+#                                    desktop, skips the rest saying why, and passes
 # Runs in the test run's Wine session (WINE_SESSION_DIR). The summary lines of the runs that
 # should pass go to WORK/summary.txt, which 'make test' shows.
 set -euo pipefail
-mode=${1:?usage: kit.sh as-wine|as-windows|not-in-ansi|incomplete|faulty ARCHIVE WORK}
+mode=${1:?usage: kit.sh as-wine|as-windows|not-in-ansi|incomplete|faulty|no-desktop ARCHIVE WORK}
 archive=${2:?usage: kit.sh MODE ARCHIVE WORK}
 work=${3:?usage: kit.sh MODE ARCHIVE WORK}
 fail() { echo "FAIL: $*"; exit 1; }
@@ -176,6 +178,19 @@ faulty)
     echo "faulty launcher, LAUNCHER_TESTS_AS_WINDOWS=$windows: $(grep -c '^FAILED' "$work/run$windows.log") tests failed: $(last_line "$work/run$windows.log")"
     grep '^FAILED' "$work/run$windows.log"
   done
+  ;;
+
+no-desktop)
+  # No X display: Wine shows no window at all, as a hosted session may show none that gets input.
+  status=$(unset DISPLAY; run "$work/run.log")
+  [ "$status" = 0 ] || fail "run-tests.cmd exited with $status:"$'\n'"$(cat "$work/run.log")"
+  summary=$(last_line "$work/run.log")
+  [[ $summary =~ ^[1-9][0-9]*\ passed,\ 0\ failed,\ [1-9][0-9]*\ skipped\;\ the\ tests\ that\ need\ a\ desktop\ are\ skipped ]] ||
+    fail "the last line is \"$summary\":"$'\n'"$(cat "$work/run.log")"
+  reason='the kit cannot drive this desktop: no window can be shown on it'
+  grep -q "^skipped  LauncherRun.AltF4EndsWithoutARequest: $reason" "$work/run.log" ||
+    fail "an end-to-end test was not skipped for the desktop:"$'\n'"$(cat "$work/run.log")"
+  echo "kit with no display reachable: $summary" | tee "$work/summary.txt"
   ;;
 
 *) fail "unknown mode $mode" ;;
