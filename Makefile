@@ -18,7 +18,8 @@ native: deps
 
 test: windows native
 	ctest --preset all
-	@cat build/windows/scratch/kit-as-wine/summary.txt build/windows/scratch/kit-as-windows/summary.txt build/native/actionlint/summary.txt
+	@cat build/windows/scratch/kit-as-wine/summary.txt build/windows/scratch/kit-as-windows/summary.txt \
+	    build/windows/scratch/kit-no-desktop/summary.txt build/native/actionlint/summary.txt
 
 # The Win32 tests as one archive for a real Windows: build/windows-kit.zip, with run-tests.cmd.
 windows-kit: windows

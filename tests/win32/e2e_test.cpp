@@ -55,7 +55,7 @@ protected:
     {
         const fs::path medium = scratch_ / L"medium";
         fs::create_directories(medium);
-        fs::copy_file(BinDirectory() / launcher, medium / L"Project1.exe", fs::copy_options::overwrite_existing);
+        CopyAfresh(BinDirectory() / launcher, medium / L"Project1.exe");
         LayOutLanguageFolders(medium, languages);
         return medium;
     }
@@ -109,7 +109,7 @@ protected:
     // Waits for the stand-in's record of one start.
     std::string WaitForStart()
     {
-        WaitFor([&] { return Record().find("end\n") != std::string::npos; });
+        EXPECT_TRUE(WaitForSetupStart(record_)) << kNoSetupStart;
         return Record();
     }
     // The shell requests the launcher made, as Wine's exec channel logged them.
@@ -758,7 +758,7 @@ TEST_F(LauncherRun, FromADriveRootThePathCarriesTwoBackslashesAndStillStarts)
 {
     const DriveRoot drive(scratch_);
     ASSERT_FALSE(drive.Root().empty()) << "no drive letter was free to map";
-    fs::copy_file(BinDirectory() / L"Project1.exe", drive.Root() / L"Project1.exe");
+    CopyAfresh(BinDirectory() / L"Project1.exe", drive.Root() / L"Project1.exe");
     LayOutLanguageFolders(drive.Root(), {L"English", L"German", L"French"});
     Start(drive.Root(), L"+exec");
     PressKey(VK_RETURN);

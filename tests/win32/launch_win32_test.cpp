@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string_view>
 #include <vector>
 
@@ -20,7 +21,7 @@ void PlaceProbeCopy(const fs::path& copy)
 {
     fs::create_directories(copy.parent_path());
     if (!fs::exists(copy))
-        fs::copy_file(ThisExecutable(), copy);
+        CopyAfresh(ThisExecutable(), copy);
 }
 
 // Runs a copy of this program with the probe arguments, from a current directory that is not
@@ -103,8 +104,9 @@ LaunchOutcome LaunchFrom(const fs::path& medium, const wchar_t* exeName, const w
     EXPECT_TRUE(probe.Started()) << Utf8(copy.wstring()) << " error " << GetLastError();
     outcome.exitCode = probe.WaitForExitClosingBoxes(outcome.boxes);
     const bool fatal = std::any_of(outcome.boxes.begin(), outcome.boxes.end(), [](const Process::Box& box) { return box.caption == L"Project1"; });
-    if (expectStart && !fatal)
-        WaitFor([&] { return ReadText(record).find("end\n") != std::string::npos; });
+    if (expectStart && !fatal) {
+        EXPECT_TRUE(WaitForSetupStart(record)) << kNoSetupStart;
+    }
     outcome.shellResult = ReadText(result);
     outcome.record = ReadText(record);
     return outcome;
@@ -194,6 +196,26 @@ TEST(ShellBinding, AMissingShellIsReportedInABoxCaptionedProject1)
     EXPECT_EQ(ReadText(record), "");
 }
 
+TEST(MarkOfTheWeb, NoCopyThatTheTestsMakeCarriesItOver)
+{
+    // What the shell starts for a test (the setup stand-in as setup.exe) is a copy of a kit's
+    // file, and a kit unpacked from a downloaded archive has the mark on each: a copy that kept
+    // it would meet the shell's security warning.
+    const fs::path scratch = FreshScratch("mark");
+    DWORD flags = 0;
+    GetVolumeInformationW(scratch.root_path().c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
+    if (!(flags & FILE_NAMED_STREAMS))
+        GTEST_SKIP() << "the file system of " << Utf8(scratch.root_path().wstring())
+                     << " keeps no alternate data streams (Wine's and FAT's never do), so no file there carries the mark";
+    const auto mark = [](const fs::path& file) { return fs::path(file.wstring() + L":Zone.Identifier"); };
+    const fs::path marked = scratch / L"downloaded.exe", copy = scratch / L"setup.exe";
+    CopyAfresh(BinDirectory() / L"setup_standin.exe", marked);
+    std::ofstream(mark(marked), std::ios::binary) << "[ZoneTransfer]\r\nZoneId=3\r\n";
+    ASSERT_NE(ReadText(mark(marked)), "") << "no mark could be put on " << Utf8(marked.wstring());
+    CopyAfresh(marked, copy);
+    EXPECT_EQ(ReadText(mark(copy)), "") << "the copy carries the mark of the web of the file it was copied from";
+}
+
 // Asks a probe copy lying in `folder` to load a DLL; true when it was loaded.
 bool ProbeLoads(const fs::path& folder, const wchar_t* windows, const wchar_t* how, const wchar_t* name,
                 const fs::path& currentDirectory)
@@ -224,7 +246,7 @@ TEST(DllSearch, APlantedDllIsNeverLoadedInPlaceOfTheSystems)
 
     // A shell32.dll beside the program. Windows never takes one from there, shell32 being one of
     // its known DLLs; Wine does when told to prefer a native one, which shows the binding at work.
-    fs::copy_file(StandInShell32(), medium / L"shell32.dll");
+    CopyAfresh(StandInShell32(), medium / L"shell32.dll");
     fs::remove(mark);
     if (WineMeansAvailable()) {
         SetDllOverride(L"planted.exe", L"shell32", L"native,builtin");

@@ -1,6 +1,8 @@
 // A setup program for tests: records how it was started, then exits. The record goes to the
 // file named by STANDIN_RECORD (inherited from the test through the launcher), appended, so a
-// test also sees a second start. Without STANDIN_RECORD it records nothing.
+// test also sees a second start. Without STANDIN_RECORD it records nothing. With
+// STANDIN_LEAVE_WINDOW it first shows a window of that caption and stays until the window is
+// closed: a window that a setup leaves behind, for the kit to name.
 
 #include <windows.h>
 
@@ -32,9 +34,13 @@ std::wstring ShowState()
 
 int wmain()
 {
-    wchar_t recordPath[32768];
+    wchar_t recordPath[32768], leftCaption[256];
     if (!GetEnvironmentVariableW(L"STANDIN_RECORD", recordPath, static_cast<DWORD>(std::size(recordPath))))
         return 0;
+    HWND left = GetEnvironmentVariableW(L"STANDIN_LEAVE_WINDOW", leftCaption, static_cast<DWORD>(std::size(leftCaption)))
+                    ? CreateWindowExW(0, L"STATIC", leftCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 240, 120, nullptr,
+                                      nullptr, nullptr, nullptr)
+                    : nullptr;
     // The Windows version is what Wine imitates, under Wine.
     const std::string record = Utf8(L"path=" + ExecutablePath().value_or(L"") + L"\ncwd=" + CurrentDirectory() +
                                     L"\ncommandline=" + GetCommandLineW() + L"\nshow=" + ShowState()) +
@@ -46,5 +52,10 @@ int wmain()
     DWORD written = 0;
     const BOOL ok = WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
     CloseHandle(file);
+    MSG message;
+    while (left && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+        left = IsWindow(left) ? left : nullptr;
+    }
     return ok ? 0 : 1;
 }

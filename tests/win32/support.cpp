@@ -76,12 +76,17 @@ fs::path FreshScratch(std::string name)
     return folder;
 }
 
+void CopyAfresh(const fs::path& from, const fs::path& to)
+{
+    // The library writes the data it reads into a new file here, with no stream but the data.
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
 void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages)
 {
     for (const wchar_t* language : languages) {
         fs::create_directories(medium / language);
-        fs::copy_file(BinDirectory() / L"setup_standin.exe", medium / language / L"setup.exe",
-                      fs::copy_options::overwrite_existing);
+        CopyAfresh(BinDirectory() / L"setup_standin.exe", medium / language / L"setup.exe");
     }
 }
 
@@ -90,7 +95,7 @@ fs::path StandInShell32() { return BinDirectory().parent_path() / L"standin" / L
 const wchar_t* PlantDll(const fs::path& folder, const wchar_t* name)
 {
     fs::create_directories(folder);
-    fs::copy_file(StandInShell32(), folder / name, fs::copy_options::overwrite_existing);
+    CopyAfresh(StandInShell32(), folder / name);
     return name;
 }
 
@@ -246,6 +251,11 @@ std::string ReadText(const fs::path& file)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+bool WaitForSetupStart(const fs::path& record, DWORD timeoutMs)
+{
+    return WaitFor([&] { return ReadText(record).find("end\n") != std::string::npos; }, timeoutMs);
 }
 
 int CountRecords(const std::string& records)

@@ -26,6 +26,11 @@ fs::path FreshScratch(std::string name);
 // takes the folder too.
 void EmptyFolder(const fs::path& folder);
 void RemoveFolder(const fs::path& folder);
+// Copies a file by writing its bytes into a new one, as every copy of the tests is made. A kit
+// unpacked from a downloaded archive carries the mark of the web (a Zone.Identifier stream) on
+// each file, and the shell warns before it starts a program so marked; CopyFile would copy the
+// mark along, this leaves it behind.
+void CopyAfresh(const fs::path& from, const fs::path& to);
 // Lays out a medium: each named language folder gets the recording stand-in as setup.exe.
 void LayOutLanguageFolders(const fs::path& medium, std::initializer_list<const wchar_t*> languages);
 // The stand-in shell32.dll, which records what it is asked and marks where it is loaded.
@@ -89,6 +94,13 @@ bool LoadIntoProcess(const Process& process, const std::wstring& dll);
 fs::path ModuleOf(const Process& process, const std::wstring& name);
 
 std::string ReadText(const fs::path& file);  // "" when missing
+// Waits for the setup stand-in to record a start in its file (STANDIN_RECORD); false at the limit,
+// and then kNoSetupStart says what may be why on Windows.
+bool WaitForSetupStart(const fs::path& record, DWORD timeoutMs = 60000);
+constexpr char kNoSetupStart[] =
+    "no start of the setup stand-in was recorded within its limit. On a Windows with User Account Control on, elevation may "
+    "be why: before the shell starts a program named like a setup whose manifest does not say asInvoker, it asks for "
+    "elevation on the secure desktop, which no test can see";
 // How many records ("key=value" lines closed by "end") a stand-in's file holds.
 int CountRecords(const std::string& records);
 // One field of the first record: "path", "cwd", "commandline", "show", "windows" of a start of
