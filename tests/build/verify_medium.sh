@@ -61,11 +61,12 @@ verify unsigned "$work/unsigned/Tolvanix" --here
 [ $status = 0 ] || fail "the unsigned medium's tree does not verify (exit status $status): $(cat "$work/unsigned.verify")"
 while read -r package version; do
   installed=$(dpkg-query -W -f='${Version}' "$package" 2>/dev/null) || true
-  [ "$version" = "$installed" ] || fail "the record says $package $version; dpkg says ${installed:-it is not installed}"
+  [ "$version" = "$installed" ] ||
+    fail "the record gives $package as \"$version\", dpkg as \"${installed:-not installed}\": it must name what this machine built with"
 done < <(sed -n 's/^package: //p' "$work/signed/Tolvanix.build-record.txt")
 
 # --- One byte changed and signed again with the same key; the record and the sums made to match,
-# so that only the rebuild can tell ------------------------------------------------------------
+# so that only the rebuild can tell, and a recorded version this machine lacks named ------------
 mkdir "$work/tampered"
 cp -r "$work/signed/Tolvanix" "$work/tampered/"
 launcher=$work/tampered/Tolvanix/Project1.exe
@@ -76,11 +77,14 @@ rm "$launcher"
 osslsigncode sign -certs "$pki/chain.pem" -key "$pki/sign.key" -h sha256 -time "$epoch" -in "$work/changed.exe" -out "$launcher" >/dev/null
 # Signing sets the PE checksum: the record names the launcher as it comes out of the signature.
 osslsigncode remove-signature -in "$launcher" -out "$work/changed-unsigned.exe" >/dev/null 2>&1
-sed -i "s/^\(unsigned Project1.exe SHA-256: \).*/\1$(sha256sum <"$work/changed-unsigned.exe" | cut -d' ' -f1)/" "$work/tampered/Tolvanix/build-record.txt"
+sed -i -e "s/^\(unsigned Project1.exe SHA-256: \).*/\1$(sha256sum <"$work/changed-unsigned.exe" | cut -d' ' -f1)/" \
+  -e 's/^package: cmake .*/package: cmake 0-tampered/' "$work/tampered/Tolvanix/build-record.txt"
 (cd "$work/tampered" && sha256sum Tolvanix/Project1.exe Tolvanix/build-record.txt >SHA256SUMS)
 verify tampered "$work/tampered/Tolvanix" --here
 [ $status = 1 ] && [[ $verdict == "verify-medium: different: Project1.exe "*" differs from what commit "* ]] ||
   fail "a launcher changed and signed again was not refused by name (exit status $status): $(cat "$work/tampered.verify")"
+grep -q "^verify-medium: the rebuild's system lacks these recorded versions: cmake 0-tampered (it has " "$work/tampered.verify" ||
+  fail "the recorded version the rebuild's system lacks is not named: $(cat "$work/tampered.verify")"
 
 # --- An edited record fails the sums -----------------------------------------------------------
 cp -r "$work/signed" "$work/edited"
