@@ -26,7 +26,7 @@ make_test_pki "$work/pki"
 MEDIUM_IMAGE=$image ENGLISH_SETUP=$standin GERMAN_SETUP=$standin FRENCH_SETUP=$standin \
   SIGN_CERT=$work/pki/chain.pem SIGN_KEY=$work/pki/sign.key "$src/tools/make-medium" 2>"$work/medium.err"
 listing=$(xorriso -indev "$image" -find / -type f 2>/dev/null | tr -d "'" | sort)
-expected=$'/English/setup.exe\n/French/setup.exe\n/German/setup.exe\n/Project1.exe\n/autorun.inf'
+expected=$'/English/setup.exe\n/French/setup.exe\n/German/setup.exe\n/Project1.exe\n/autorun.inf\n/build-record.txt'
 [ "$listing" = "$expected" ] || fail "the image holds"$'\n'"$listing"
 # A Joliet supplementary volume descriptor (type 2, "CD001", UCS-2 escape "%/E") follows the
 # primary one, so Windows sees the names as they are.

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# tools/verify-medium against media of this tree. A signed medium (its image) and an unsigned one
+# (its tree) verify against a rebuild on this machine; a launcher changed by one byte and signed
+# again with the same key, its record and sums rewritten to match, is refused by the rebuild, naming
+# the launcher; an edited record fails SHA256SUMS. The record names dpkg's versions, and says when
+# the tree had uncommitted changes. The media are made from a snapshot of this tree committed in a
+# throwaway clone, with the build's launcher, so that the record names a commit that holds what the
+# launcher was built from, uncommitted changes and all.
+#   verify_medium.sh SOURCE_DIR WORK_DIR          as above (make test)
+#   verify_medium.sh SOURCE_DIR WORK_DIR fresh    the signed medium only, against a rebuild in a
+#                                                 fresh Debian of this machine's release (.ci/run)
+set -euo pipefail
+usage='usage: verify_medium.sh SOURCE_DIR WORK_DIR [fresh]'
+src=${1:?$usage}
+work=${2:?$usage}
+fresh=${3:-}
+fail() { echo "FAIL: $*"; exit 1; }
+rm -rf "$work"; mkdir -p "$work"
+. "$src/tests/build/test_pki.sh"
+make_test_pki "$work/pki"
+pki=$work/pki standin=$src/build/windows/bin/setup_standin.exe epoch=$(date +%s)
+
+clone=$work/clone
+mkdir -p "$clone/build/windows/bin"
+git -C "$src" ls-files -z --cached --others --exclude-standard |
+  tar -C "$src" --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -C "$clone" -xf -
+git -C "$clone" init -q
+git -C "$clone" add -A
+git -C "$clone" -c user.name=test -c user.email=test@example.invalid commit -q -m snapshot
+cp "$src/build/windows/bin/Project1.exe" "$clone/build/windows/bin/"
+
+medium() {  # medium NAME [VARIABLE=VALUE...]: the clone's make-medium into WORK/NAME
+  local name=$1
+  shift
+  env MEDIUM_IMAGE="$work/$name/Tolvanix.iso" ENGLISH_SETUP="$standin" GERMAN_SETUP="$standin" FRENCH_SETUP="$standin" \
+    SOURCE_DATE_EPOCH="$epoch" "$@" "$clone/tools/make-medium" >"$work/$name.out" 2>&1 || fail "make-medium $name: $(cat "$work/$name.out")"
+}
+# verify NAME MEDIUM [--here]: the clone's verify-medium; its output in NAME.verify, its last line
+# (the verdict) in $verdict, its exit status in $status.
+verify() {
+  status=0
+  "$clone/tools/verify-medium" ${3:-} "$2" >"$work/$1.verify" 2>&1 || status=$?
+  verdict=$(tail -n 1 "$work/$1.verify")
+}
+signing=(SIGN_CERT="$pki/chain.pem" SIGN_KEY="$pki/sign.key")
+medium signed "${signing[@]}"
+
+if [ -n "$fresh" ]; then
+  status=0
+  "$clone/tools/verify-medium" "$work/signed/Tolvanix.iso" || status=$?
+  [ $status = 0 ] || fail "the signed medium does not verify against a rebuild in a fresh Debian (exit status $status)"
+  echo "ok: a signed medium verifies against a rebuild in a fresh Debian"
+  exit 0
+fi
+
+# --- Signed and unsigned, image and tree: the same --------------------------------------------
+medium unsigned
+verify signed "$work/signed/Tolvanix.iso" --here
+[ $status = 0 ] || fail "the signed medium's image does not verify (exit status $status): $(cat "$work/signed.verify")"
+verify unsigned "$work/unsigned/Tolvanix" --here
+[ $status = 0 ] || fail "the unsigned medium's tree does not verify (exit status $status): $(cat "$work/unsigned.verify")"
+while read -r package version; do
+  installed=$(dpkg-query -W -f='${Version}' "$package" 2>/dev/null) || true
+  [ "$version" = "$installed" ] ||
+    fail "the record gives $package as \"$version\", dpkg as \"${installed:-not installed}\": it must name what this machine built with"
+done < <(sed -n 's/^package: //p' "$work/signed/Tolvanix.build-record.txt")
+
+# --- One byte changed and signed again with the same key; the record and the sums made to match,
+# so that only the rebuild can tell, and a recorded version this machine lacks named ------------
+mkdir "$work/tampered"
+cp -r "$work/signed/Tolvanix" "$work/tampered/"
+launcher=$work/tampered/Tolvanix/Project1.exe
+osslsigncode remove-signature -in "$launcher" -out "$work/changed.exe" >/dev/null 2>&1
+byte=$(od -An -tu1 -j 4096 -N 1 "$work/changed.exe")
+printf "\\x$(printf %02x $((byte ^ 1)))" | dd of="$work/changed.exe" bs=1 seek=4096 conv=notrunc status=none
+rm "$launcher"
+osslsigncode sign -certs "$pki/chain.pem" -key "$pki/sign.key" -h sha256 -time "$epoch" -in "$work/changed.exe" -out "$launcher" >/dev/null
+# Signing sets the PE checksum: the record names the launcher as it comes out of the signature.
+osslsigncode remove-signature -in "$launcher" -out "$work/changed-unsigned.exe" >/dev/null 2>&1
+sed -i -e "s/^\(unsigned Project1.exe SHA-256: \).*/\1$(sha256sum <"$work/changed-unsigned.exe" | cut -d' ' -f1)/" \
+  -e 's/^package: cmake .*/package: cmake 0-tampered/' "$work/tampered/Tolvanix/build-record.txt"
+(cd "$work/tampered" && sha256sum Tolvanix/Project1.exe Tolvanix/build-record.txt >SHA256SUMS)
+verify tampered "$work/tampered/Tolvanix" --here
+[ $status = 1 ] && [[ $verdict == "verify-medium: different: Project1.exe "*" differs from what commit "* ]] ||
+  fail "a launcher changed and signed again was not refused by name (exit status $status): $(cat "$work/tampered.verify")"
+grep -q "^verify-medium: the rebuild's system lacks these recorded versions: cmake 0-tampered (it has " "$work/tampered.verify" ||
+  fail "the recorded version the rebuild's system lacks is not named: $(cat "$work/tampered.verify")"
+
+# --- An edited record fails the sums -----------------------------------------------------------
+cp -r "$work/signed" "$work/edited"
+sed -i 's/^SOURCE_DATE_EPOCH: .*/SOURCE_DATE_EPOCH: 0/' "$work/edited/Tolvanix/build-record.txt"
+verify edited "$work/edited/Tolvanix" --here
+[ $status = 1 ] && [[ $verdict == *"Tolvanix/build-record.txt does not match its SHA-256 in SHA256SUMS"* ]] ||
+  fail "an edited record passed SHA256SUMS (exit status $status): $(cat "$work/edited.verify")"
+
+# --- A tree with uncommitted changes says so ---------------------------------------------------
+echo 'an uncommitted change' >>"$clone/README.md"
+medium uncommitted
+grep -q '^tree: uncommitted changes' "$work/uncommitted/Tolvanix.build-record.txt" ||
+  fail "a medium of a tree with uncommitted changes does not say so: $(cat "$work/uncommitted/Tolvanix.build-record.txt")"
+echo "ok: signed and unsigned media verify; a launcher changed and signed again is refused; an edited record fails the sums"
