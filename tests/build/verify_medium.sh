@@ -19,6 +19,8 @@ rm -rf "$work"; mkdir -p "$work"
 . "$src/tests/build/test_pki.sh"
 make_test_pki "$work/pki"
 pki=$work/pki standin=$src/build/windows/bin/setup_standin.exe epoch=$(date +%s)
+# make-medium reads the setups with the PE reader of this tree's build: the clone builds nothing.
+export PE_FACTS=${PE_FACTS:-$src/build/native/bin/pe_facts}
 
 clone=$work/clone
 mkdir -p "$clone/build/windows/bin"
