@@ -183,7 +183,17 @@ faulty)
 
 no-desktop)
   # No X display: Wine shows no window at all, as a hosted session may show none that gets input.
-  status=$(unset DISPLAY; run "$work/run.log")
+  # Wine's desktop process starts with the first program that needs it, in that program's
+  # environment, and outlives the last one by a moment: one started by this run has no display,
+  # and the next test's windows would land on it. The run is over when every process it started,
+  # which all carry its mark, has ended.
+  status=$(unset DISPLAY; export KIT_RUN_WITHOUT_DISPLAY=$work; run "$work/run.log")
+  deadline=$((SECONDS + 60))
+  while grep -qsxz "KIT_RUN_WITHOUT_DISPLAY=$work" /proc/[0-9]*/environ; do
+    [ $SECONDS -lt $deadline ] || fail "processes of the run without a display are still there after a minute:"$'\n'"$(
+      grep -lsxz "KIT_RUN_WITHOUT_DISPLAY=$work" /proc/[0-9]*/environ | sed 's|environ$|cmdline|' | xargs -r cat | tr '\0' ' ')"
+    sleep 0.2
+  done
   [ "$status" = 0 ] || fail "run-tests.cmd exited with $status:"$'\n'"$(cat "$work/run.log")"
   summary=$(last_line "$work/run.log")
   [[ $summary =~ ^[1-9][0-9]*\ passed,\ 0\ failed,\ [1-9][0-9]*\ skipped\;\ the\ tests\ that\ need\ a\ desktop\ are\ skipped ]] ||
