@@ -67,8 +67,12 @@ struct Image {
     }
 };
 
+// A section's name, its characteristics (IMAGE_SCN_*: whether Windows maps it writable,
+// executable or shared between the processes that load the image), and where its data lies.
 struct Section {
-    std::uint32_t address, rawSize, fileOffset;
+    std::string name;
+    std::uint32_t characteristics, address, rawSize, fileOffset;
+    bool Code() const { return characteristics & 0x20000000u; }
 };
 
 struct Headers {
@@ -100,7 +104,10 @@ Headers ReadHeaders(const Image& image)
     const size_t sectionTable = h.optional + image.U16(h.coff + 16);
     for (std::uint32_t i = 0; i < image.U16(h.coff + 2); ++i) {
         const size_t at = sectionTable + 40 * static_cast<size_t>(i);
-        h.sections.push_back({image.U32(at + 12), image.U32(at + 16), image.U32(at + 20)});
+        std::string name;
+        for (size_t c = 0; c < 8 && image.U8(at + c); ++c)
+            name += static_cast<char>(image.U8(at + c));
+        h.sections.push_back({name, image.U32(at + 36), image.U32(at + 12), image.U32(at + 16), image.U32(at + 20)});
     }
     return h;
 }
@@ -318,20 +325,6 @@ int WriteSignature(const Image& image, const Headers& h, const char* out)
     return WriteOut(image, der, length, out);
 }
 
-// Each section with its characteristics (IMAGE_SCN_*), which tell Windows whether to map it
-// writable, executable or shared between the processes that load the image.
-void PrintSections(const Image& image, const Headers& h)
-{
-    const size_t table = h.optional + image.U16(h.coff + 16);
-    for (std::uint32_t i = 0; i < image.U16(h.coff + 2); ++i) {
-        const size_t at = table + 40 * i;
-        std::string name;
-        for (size_t c = 0; c < 8 && image.Read(at + c, 1); ++c)
-            name += static_cast<char>(image.Read(at + c, 1));
-        std::printf("section %s %08x\n", name.c_str(), image.U32(at + 36));
-    }
-}
-
 // The addresses that base relocations fix up when Windows loads the image elsewhere than at its
 // preferred base: without them it cannot move, whatever DYNAMIC_BASE asks. An image's relocations
 // are all of one kind (HIGHLOW, 3, in a 32-bit one; DIR64, 10, in a 64-bit one); the others only
@@ -368,21 +361,6 @@ std::uint32_t SafeSehHandlers(const Image& image, const Headers& h)
     return image.U32(at) >= 0x48 && image.U32(at + 0x40) ? image.U32(at + 0x44) : 0;
 }
 
-// The executable sections' bytes as the file holds them.
-struct Code {
-    std::uint32_t address, size;
-    size_t fileOffset;
-};
-std::vector<Code> CodeSections(const Image& image, const Headers& h)
-{
-    std::vector<Code> code;
-    const size_t table = h.optional + image.U16(h.coff + 16);
-    for (std::uint32_t i = 0; i < image.U16(h.coff + 2); ++i)
-        if (image.U32(table + 40 * i + 36) & 0x20000000u)
-            code.push_back({image.U32(table + 40 * i + 12), image.U32(table + 40 * i + 16), image.U32(table + 40 * i + 20)});
-    return code;
-}
-
 // The places in the code that write the thread's exception list, fs:[0], as compilers and runtimes
 // do to install an SEH frame: "mov fs:[0], eax" (64 A3), "mov fs:[0], reg" (64 89), "pop fs:[0]"
 // (64 8F) and "mov fs:[0], imm" (64 C7), each with the 32-bit offset 0. An image that declares it
@@ -390,16 +368,19 @@ std::vector<Code> CodeSections(const Image& image, const Headers& h)
 std::uint32_t ExceptionListWrites(const Image& image, const Headers& h)
 {
     std::uint32_t writes = 0;
-    for (const Code& section : CodeSections(image, h))
-        for (size_t at = section.fileOffset; at + 7 <= section.fileOffset + section.size; ++at) {
-            if (image.Read(at, 1) != 0x64)
+    for (const Section& section : h.sections) {
+        if (!section.Code())
+            continue;
+        for (size_t at = section.fileOffset; at + 7 <= size_t{section.fileOffset} + section.rawSize; ++at) {
+            if (image.U8(at) != 0x64)
                 continue;
-            const std::uint32_t opcode = image.Read(at + 1, 1);
+            const std::uint32_t opcode = image.U8(at + 1);
             if (opcode == 0xA3 ? image.U32(at + 2) == 0
                                : (opcode == 0x89 || opcode == 0x8F || opcode == 0xC7) &&
-                                     (image.Read(at + 2, 1) & 0xC7) == 0x05 && image.U32(at + 3) == 0)
+                                     (image.U8(at + 2) & 0xC7) == 0x05 && image.U32(at + 3) == 0)
                 ++writes;
         }
+    }
     return writes;
 }
 
@@ -410,10 +391,9 @@ std::uint32_t ExceptionListWrites(const Image& image, const Headers& h)
 // compared most often is the number of such checks in the code; 0 in unguarded code.
 std::uint32_t StackGuardChecks(const Image& image, const Headers& h)
 {
-    const std::vector<Code> code = CodeSections(image, h);
     const auto inCode = [&](std::uint32_t address) {
-        return std::any_of(code.begin(), code.end(), [&](const Code& s) {
-            return address >= s.address + 2 && address - s.address + 6 <= s.size;
+        return std::any_of(h.sections.begin(), h.sections.end(), [&](const Section& s) {
+            return s.Code() && address >= s.address + 2 && address - s.address + 6 <= s.rawSize;
         });
     };
     std::map<std::uint32_t, std::uint32_t> checksOf;
@@ -421,9 +401,9 @@ std::uint32_t StackGuardChecks(const Image& image, const Headers& h)
         if (!inCode(address))
             continue;
         const size_t at = FileOffset(h, address);
-        const std::uint32_t next = image.Read(at + 4, 1);
-        const bool branch = next == 0x74 || next == 0x75 || (next == 0x0F && (image.Read(at + 5, 1) & 0xFE) == 0x84);
-        if (image.Read(at - 2, 1) == 0x2B && (image.Read(at - 1, 1) & 0xC7) == 0x05 && branch)
+        const std::uint32_t next = image.U8(at + 4);
+        const bool branch = next == 0x74 || next == 0x75 || (next == 0x0F && (image.U8(at + 5) & 0xFE) == 0x84);
+        if (image.U8(at - 2) == 0x2B && (image.U8(at - 1) & 0xC7) == 0x05 && branch)
             ++checksOf[image.U32(at)];
     }
     std::uint32_t most = 0;
@@ -464,7 +444,8 @@ int main(int argc, char** argv)
     std::printf("checksum-stated %08x\n", image.U32(h.checksumField));
     std::printf("checksum-computed %08x\n", ComputedChecksum(image, h));
     PrintImports(image, h);
-    PrintSections(image, h);
+    for (const Section& s : h.sections)
+        std::printf("section %s %08x\n", s.name.c_str(), s.characteristics);
     std::printf("relocations %zu\n", RelocatedAddresses(image, h).size());
     std::printf("safe-seh-handlers %u\n", SafeSehHandlers(image, h));
     std::printf("exception-list-writes %u\n", ExceptionListWrites(image, h));

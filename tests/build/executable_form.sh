@@ -64,6 +64,7 @@ check() {  # check FILE LAUNCHER(yes|no)
   [[ $runs_only_under_wine != *" $name "* ]] || xp=no
   for field in os subsystem; do
     version=$(fact $field-version)
+    [[ $version =~ ^[0-9]+\.[0-9]+$ ]] || fail "$name: no $field version read from its header"
     [ $xp = no ] || ! newer_than_xp "$version" || fail "$name: the header asks for $field version $version; Windows XP is 5.1"
   done
 
@@ -134,6 +135,11 @@ plants=(
        if substr($d, $at, length($plant)) =~ /[^\0]/ || $at + length($plant) > unpack("V", substr($d, $opt + 60, 4));
      substr($d, $at, length($plant)) = $plant;
      substr($d, $opt + 96 + 13 * 8, 8) = pack("V2", $at, 64)'
+  # The code section made writable too; an SEH frame installed ("mov fs:[0], esp") over its first bytes.
+  'wx-section|is writable and executable|my $at = $pe + 24 + unpack("v", substr($d, $pe + 20, 2)) + 36;
+     substr($d, $at, 4) = pack("V", unpack("V", substr($d, $at, 4)) | 0x80000000)'
+  'seh-frame|writes fs:[0]|my $at = $pe + 24 + unpack("v", substr($d, $pe + 20, 2)) + 20;
+     substr($d, unpack("V", substr($d, $at, 4)), 7) = "\x64\x89\x25\0\0\0\0"'
   # Cut short just before the DLL names, which follow the rest of the import table.
   'cut-short|malformed: a name lies beyond the end|my $at = length($d);
      for my $n ("GDI32.dll", "KERNEL32.dll", "msvcrt.dll", "ole32.dll", "USER32.dll") {

@@ -3,11 +3,10 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cwchar>
 #include <iterator>
 
-#include "desktop.h"
+#include "support.h"
 
 namespace {
 
@@ -95,13 +94,6 @@ LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_LBUTTONUP)
         SetWindowLongPtrW(window, GWLP_USERDATA, 1);
     return DefWindowProcW(window, message, wParam, lParam);
-}
-
-std::string Rgb(COLORREF colour)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
-    return colour == CLR_INVALID ? "nothing" : text;
 }
 
 }  // namespace

@@ -316,23 +316,6 @@ COLORREF ScreenPixel(HWND window, int x, int y)
     return colour;
 }
 
-// What the window shows at a point of its client area, read from the window's own surface. For
-// a maximised window the screen is no witness under Wine 10: its virtual desktop shows the
-// window's frame inside the screen, a frame's width right of and below where the window says it
-// stands (and where Windows shows it, the frame beyond the screen's edge).
-COLORREF WindowPixel(HWND window, int x, int y)
-{
-    HDC dc = GetDC(window);
-    const COLORREF colour = GetPixel(dc, x, y);
-    ReleaseDC(window, dc);
-    return colour;
-}
-
-std::string Rgb(COLORREF c)
-{
-    return std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," + std::to_string(GetBValue(c));
-}
-
 // The screen shows the picture's colours exactly only at 24 bits or more.
 bool TrueColourScreen()
 {
@@ -973,8 +956,11 @@ TEST_F(LauncherRun, MaximisedTheControlsStayAndTheRestIsButtonFace)
         return IsZoomed(window_) && GetClientRect(window_, &client) && client.right > 686 && client.bottom > 450;
     })) << "maximised, the client area is " << client.right << " x " << client.bottom;
     const COLORREF buttonFace = GetSysColor(COLOR_BTNFACE);
-    // The middle of what lies beyond the picture: a window that a frame's width of the screen cuts
-    // off (Wine 10's, see WindowPixel) shows nothing at its far corner.
+    // Read from the window's own surface: for a maximised window the screen is no witness under
+    // Wine 10, whose virtual desktop shows the window's frame inside the screen, a frame's width
+    // right of and below where the window says it stands (Windows shows it beyond the screen's
+    // edge). The middle of what lies beyond the picture: a window that a frame's width of the
+    // screen cuts off shows nothing at its far corner.
     const POINT beyond{(kPictureWidth + client.right) / 2, (kPictureHeight + client.bottom) / 2};
     ASSERT_TRUE(WaitFor([&] { return WindowPixel(window_, beyond.x, beyond.y) == buttonFace; }, 20000))
         << Rgb(WindowPixel(window_, beyond.x, beyond.y));

@@ -2,10 +2,13 @@
 // addresses copied into room for four run over the function's stack guard, its saved registers
 // and its own return address. The stack protector must end the program before the function
 // returns; a return through the overwritten frame lands in OverwrittenReturn, which exits with 3.
+// A guard never drawn, still 0 when the program's code runs, exits with 4 before the overrun.
 
 #include <windows.h>
 
 #include <cstring>
+
+extern "C" void* __stack_chk_guard;  // the protector's runtime draws it
 
 namespace {
 
@@ -30,6 +33,8 @@ __attribute__((noinline)) void CopyIntoTooSmallABuffer()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    if (!__stack_chk_guard)
+        ExitProcess(4);
     CopyIntoTooSmallABuffer();
     return 0;
 }

@@ -12,8 +12,9 @@ namespace {
 // How the protector's runtime (window/stack_guard_win32.cpp) ends a program whose guard it finds
 // overwritten, by a fast fail or by terminating it: the status of an overrun stack buffer.
 constexpr DWORD kStackBufferOverrun = 0xC0000409;
-// What stack_overrun.exe exits with when it returns through its overwritten frame.
-constexpr long kReturnedThroughTheFrame = 3;
+// What stack_overrun.exe exits with when it returns through its overwritten frame, or finds its
+// guard never drawn.
+constexpr long kReturnedThroughTheFrame = 3, kGuardNeverDrawn = 4;
 
 TEST(StackProtection, AnOverrunLocalBufferEndsTheProgramInTheProtectorNotThroughItsFrame)
 {
@@ -23,7 +24,9 @@ TEST(StackProtection, AnOverrunLocalBufferEndsTheProgramInTheProtectorNotThrough
     ASSERT_NE(code, -1) << "stack_overrun.exe did not end within a minute";
     EXPECT_EQ(static_cast<DWORD>(code), kStackBufferOverrun)
         << "stack_overrun.exe ended with 0x" << std::hex << static_cast<DWORD>(code)
-        << (code == kReturnedThroughTheFrame ? ": it returned through its overwritten frame, unguarded" : ", not in the protector");
+        << (code == kReturnedThroughTheFrame ? ": it returned through its overwritten frame, unguarded"
+            : code == kGuardNeverDrawn       ? ": its stack guard was never drawn, and is 0"
+                                             : ", not in the protector");
 }
 
 }  // namespace

@@ -245,6 +245,21 @@ fs::path ModuleOf(const Process& process, const std::wstring& name)
     return found;
 }
 
+COLORREF WindowPixel(HWND window, int x, int y)
+{
+    HDC dc = GetDC(window);
+    const COLORREF colour = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return colour;
+}
+
+std::string Rgb(COLORREF colour)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    return colour == CLR_INVALID ? "nothing" : text;
+}
+
 std::string ReadText(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);

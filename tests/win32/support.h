@@ -94,6 +94,10 @@ bool LoadIntoProcess(const Process& process, const std::wstring& dll);
 fs::path ModuleOf(const Process& process, const std::wstring& name);
 
 std::string ReadText(const fs::path& file);  // "" when missing
+// What a window shows at a point of its client area, read from its own surface.
+COLORREF WindowPixel(HWND window, int x, int y);
+// A colour as #RRGGBB; "nothing" for CLR_INVALID, what GetPixel answers where it reads nothing.
+std::string Rgb(COLORREF colour);
 // Waits for the setup stand-in to record a start in its file (STANDIN_RECORD); false at the limit,
 // and then kNoSetupStart says what may be why on Windows.
 bool WaitForSetupStart(const fs::path& record, DWORD timeoutMs = 60000);

@@ -312,10 +312,7 @@ COLORREF MiddleOf(HWND button)
 {
     RECT inside;
     GetClientRect(button, &inside);
-    HDC dc = GetDC(button);
-    const COLORREF shown = GetPixel(dc, inside.right / 2, inside.bottom / 2);
-    ReleaseDC(button, dc);
-    return shown;
+    return WindowPixel(button, inside.right / 2, inside.bottom / 2);
 }
 
 TEST_F(InProcessWindow, ARepaintLeavesTheButtonsToPaintThemselves)
@@ -470,13 +467,7 @@ protected:
         theme = nullptr;
     }
     // What the window's own paint leaves on the screen.
-    COLORREF Shown(int x, int y) const
-    {
-        HDC dc = GetDC(window);
-        const COLORREF colour = GetPixel(dc, x, y);
-        ReleaseDC(window, dc);
-        return colour;
-    }
+    COLORREF Shown(int x, int y) const { return WindowPixel(window, x, y); }
 
 private:
     ImportPatch parameters_{"user32.dll", "SystemParametersInfoW", reinterpret_cast<const void*>(ThemeParametersInfo)};
