@@ -95,9 +95,16 @@ verify edited "$work/edited/Tolvanix" --here
 [ $status = 1 ] && [[ $verdict == *"Tolvanix/build-record.txt does not match its SHA-256 in SHA256SUMS"* ]] ||
   fail "an edited record passed SHA256SUMS (exit status $status): $(cat "$work/edited.verify")"
 
+# --- A record naming a commit this clone lacks, its sums made to match: cannot tell -----------
+cp -r "$work/signed" "$work/unknown"
+sed -i 's/^commit: .*/commit: 0123456789abcdef0123456789abcdef01234567/' "$work/unknown/Tolvanix/build-record.txt"
+(cd "$work/unknown" && sha256sum Tolvanix/Project1.exe Tolvanix/build-record.txt >SHA256SUMS)
+verify unknown "$work/unknown/Tolvanix" --here
+[ $status = 2 ] || fail "a record naming a commit this clone lacks gave exit status $status, not 2 (cannot tell): $(cat "$work/unknown.verify")"
+
 # --- A tree with uncommitted changes says so ---------------------------------------------------
 echo 'an uncommitted change' >>"$clone/README.md"
 medium uncommitted
 grep -q '^tree: uncommitted changes' "$work/uncommitted/Tolvanix.build-record.txt" ||
   fail "a medium of a tree with uncommitted changes does not say so: $(cat "$work/uncommitted/Tolvanix.build-record.txt")"
-echo "ok: signed and unsigned media verify; a launcher changed and signed again is refused; an edited record fails the sums"
+echo "ok: signed and unsigned media verify; a launcher changed and signed again is refused; an edited record fails the sums; an unknown commit cannot be told"
