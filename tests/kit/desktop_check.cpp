@@ -168,13 +168,17 @@ void WindowWatch::Look(DWORD testProcess)
             continue;
         seen_.push_back(window);
         DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
+        if (!GetWindowThreadProcessId(window, &process))
+            continue;  // gone before it could be read, as a closing launcher's window may be
         const bool started = Contains(started_, process);
         const bool expected = process == testProcess ||
                               (started && (IsMessageBox(window) || std::any_of(std::begin(kExpectedClasses), std::end(kExpectedClasses),
                                                                                 [&](const wchar_t* name) { return ClassOf(window) == name; })));
-        if (!expected)
-            unexpected_.push_back({window, started, Describe(window, processes) + (started ? ", which the test started" : ", which the test did not start")});
+        if (expected)
+            continue;
+        const std::string description = Describe(window, processes);
+        if (IsWindow(window))  // else its class and title were read from a window already gone
+            unexpected_.push_back({window, started, description + (started ? ", which the test started" : ", which the test did not start")});
     }
 }
 
