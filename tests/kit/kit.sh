@@ -189,9 +189,9 @@ no-desktop)
   # which all carry its mark, has ended.
   status=$(unset DISPLAY; export KIT_RUN_WITHOUT_DISPLAY=$work; run "$work/run.log")
   deadline=$((SECONDS + 60))
-  while grep -qsxz "KIT_RUN_WITHOUT_DISPLAY=$work" /proc/[0-9]*/environ; do
+  while grep -qsxzF "KIT_RUN_WITHOUT_DISPLAY=$work" /proc/[0-9]*/environ; do
     [ $SECONDS -lt $deadline ] || fail "processes of the run without a display are still there after a minute:"$'\n'"$(
-      grep -lsxz "KIT_RUN_WITHOUT_DISPLAY=$work" /proc/[0-9]*/environ | sed 's|environ$|cmdline|' | xargs -r cat | tr '\0' ' ')"
+      grep -lsxzF "KIT_RUN_WITHOUT_DISPLAY=$work" /proc/[0-9]*/environ | sed 's|environ$|cmdline|' | xargs -r cat | tr '\0' ' ')"
     sleep 0.2
   done
   [ "$status" = 0 ] || fail "run-tests.cmd exited with $status:"$'\n'"$(cat "$work/run.log")"
