@@ -6,21 +6,20 @@
 # the tree had uncommitted changes. The media are made from a snapshot of this tree committed in a
 # throwaway clone, with the build's launcher, so that the record names a commit that holds what the
 # launcher was built from, uncommitted changes and all.
-#   verify_medium.sh SOURCE_DIR WORK_DIR          as above (make test)
-#   verify_medium.sh SOURCE_DIR WORK_DIR fresh    the signed medium only, against a rebuild in a
-#                                                 fresh Debian of this machine's release (.ci/run)
+#   verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS         as above (make test)
+#   verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS fresh   the signed medium only, against a rebuild in a
+#                                                        fresh Debian of this machine's release (.ci/run)
 set -euo pipefail
-usage='usage: verify_medium.sh SOURCE_DIR WORK_DIR [fresh]'
+usage='usage: verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS [fresh]'
 src=${1:?$usage}
 work=${2:?$usage}
-fresh=${3:-}
+export PE_FACTS=${3:?$usage}  # make-medium reads the setups with it: the clone builds nothing
+fresh=${4:-}
 fail() { echo "FAIL: $*"; exit 1; }
 rm -rf "$work"; mkdir -p "$work"
 . "$src/tests/build/test_pki.sh"
 make_test_pki "$work/pki"
 pki=$work/pki standin=$src/build/windows/bin/setup_standin.exe epoch=$(date +%s)
-# make-medium reads the setups with the PE reader of this tree's build: the clone builds nothing.
-export PE_FACTS=${PE_FACTS:-$src/build/native/bin/pe_facts}
 
 clone=$work/clone
 mkdir -p "$clone/build/windows/bin"

@@ -177,7 +177,9 @@ void WindowWatch::Look(DWORD testProcess)
         if (expected)
             continue;
         const std::string description = Describe(window, processes);
-        if (IsWindow(window))  // else its class and title were read from a window already gone
+        // A window of the test's own processes already hidden or gone was closing as it was read
+        // (the launcher's, a message box); any other process's window is named whatever became of it.
+        if (!started || IsWindowVisible(window))
             unexpected_.push_back({window, started, description + (started ? ", which the test started" : ", which the test did not start")});
     }
 }
