@@ -630,7 +630,7 @@ TEST_F(LauncherRun, NoDllIsTakenFromBesideTheLauncherOrItsCurrentFolder)
         EXPECT_FALSE(LoadIntoProcess(*process_, kPlanted)) << "the launcher's search took a DLL from its current folder";
     }
     PostMessageW(window_, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(Ended());
+    EXPECT_TRUE(Ended()) << (IsWindow(window_) ? "the launcher's window is still open" : "the launcher's window is gone, yet it runs on");
 }
 
 TEST_F(LauncherRun, AScreenReaderHearsTheDialogAndItsPromptAndAPressStillStartsOneProgram)
