@@ -389,7 +389,7 @@ std::uint32_t ExceptionListWrites(const Image& image, const Headers& h)
 // path on a difference: "sub GUARD, reg" (2B, a ModRM byte that names a 32-bit absolute operand,
 // which a relocation fixes up) and a conditional jump (74/75, or 0F 84/85). The count for the word
 // compared most often is the number of such checks in the code; 0 in unguarded code.
-std::uint32_t StackGuardChecks(const Image& image, const Headers& h)
+std::uint32_t StackGuardChecks(const Image& image, const Headers& h, const std::vector<std::uint32_t>& relocated)
 {
     const auto inCode = [&](std::uint32_t address) {
         return std::any_of(h.sections.begin(), h.sections.end(), [&](const Section& s) {
@@ -397,7 +397,7 @@ std::uint32_t StackGuardChecks(const Image& image, const Headers& h)
         });
     };
     std::map<std::uint32_t, std::uint32_t> checksOf;
-    for (const std::uint32_t address : RelocatedAddresses(image, h)) {
+    for (const std::uint32_t address : relocated) {
         if (!inCode(address))
             continue;
         const size_t at = FileOffset(h, address);
@@ -446,10 +446,11 @@ int main(int argc, char** argv)
     PrintImports(image, h);
     for (const Section& s : h.sections)
         std::printf("section %s %08x\n", s.name.c_str(), s.characteristics);
-    std::printf("relocations %zu\n", RelocatedAddresses(image, h).size());
+    const std::vector<std::uint32_t> relocated = RelocatedAddresses(image, h);
+    std::printf("relocations %zu\n", relocated.size());
     std::printf("safe-seh-handlers %u\n", SafeSehHandlers(image, h));
     std::printf("exception-list-writes %u\n", ExceptionListWrites(image, h));
-    std::printf("stack-guard-checks %u\n", StackGuardChecks(image, h));
+    std::printf("stack-guard-checks %u\n", StackGuardChecks(image, h, relocated));
     const std::vector<Resource> manifests = Manifests(image, h);
     for (const Resource& r : manifests)
         std::printf("manifest %u %u %zu\n", r.id, r.language, r.size);
