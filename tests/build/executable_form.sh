@@ -27,12 +27,14 @@ newer_than_xp() { awk -v v="$1" 'BEGIN { exit !(v + 0 > 5.1) }'; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The launcher as binary analyzers want a Windows program (README, "Hardening"), beyond ASLR and
-# DEP: relocations for ASLR to move it by, no exception handler an overwritten record could name,
-# every local buffer guarded, Remote Desktop's compatibility redirection refused, and no section
-# that is writable and executable, or shared with other processes.
+# The launcher as binary analyzers want a Windows program (README, "Hardening"): ASLR, with
+# relocations for it to move the image by, and DEP; no exception handler an overwritten record
+# could name, every local buffer guarded, Remote Desktop's compatibility redirection refused, and
+# no section that is writable and executable, or shared with other processes.
 hardened() {  # hardened NAME, with fact() of its facts
   local name=$1 characteristics=$((16#$(fact dll-characteristics))) section flags
+  ((characteristics & 0x40)) || fail "$name: ASLR (DYNAMIC_BASE) is off"
+  ((characteristics & 0x100)) || fail "$name: DEP (NX_COMPAT) is off"
   [ "$(fact relocations)" -gt 0 ] || fail "$name has no base relocations, so Windows cannot move it (ASLR)"
   ((characteristics & 0x400)) || [ "$(fact safe-seh-handlers)" -gt 0 ] ||
     fail "$name neither declares that it has no exception handlers (NO_SEH) nor lists them (SafeSEH)"
@@ -53,12 +55,7 @@ check() {  # check FILE LAUNCHER(yes|no)
   facts=$("$pe_facts" "$exe" 2>&1) || fail "$name: $facts"
   fact() { awk -v k="$1" '$1 == k { print $2 }' <<<"$facts"; }
   [ "$(fact machine)" = 014c ] || fail "$name is not a 32-bit x86 image (machine $(fact machine))"
-  if [ "$launcher" = yes ]; then
-    local characteristics=$((16#$(fact dll-characteristics)))
-    ((characteristics & 0x40)) || fail "$name: ASLR (DYNAMIC_BASE) is off"
-    ((characteristics & 0x100)) || fail "$name: DEP (NX_COMPAT) is off"
-    hardened "$name"
-  fi
+  [ "$launcher" = no ] || hardened "$name"
   # A loader refuses an image that asks for a newer system or subsystem than its own (XP is 5.1).
   local xp=yes
   [[ $runs_only_under_wine != *" $name "* ]] || xp=no
