@@ -189,9 +189,9 @@ no-desktop)
   # which all carry its mark, has ended.
   status=$(unset DISPLAY; export KIT_RUN_WITHOUT_DISPLAY=$work; run "$work/run.log")
   deadline=$((SECONDS + 60))
-  while grep -qsxzF "KIT_RUN_WITHOUT_DISPLAY=$work" /proc/[0-9]*/environ; do
+  while left=$(grep -lsxzF "KIT_RUN_WITHOUT_DISPLAY=$work" /proc/[0-9]*/environ); [ -n "$left" ]; do
     [ $SECONDS -lt $deadline ] || fail "processes of the run without a display are still there after a minute:"$'\n'"$(
-      grep -lsxzF "KIT_RUN_WITHOUT_DISPLAY=$work" /proc/[0-9]*/environ | sed 's|environ$|cmdline|' | xargs -r cat | tr '\0' ' ')"
+      sed 's|environ$|cmdline|' <<<"$left" | xargs -r cat | tr '\0' ' ')"
     sleep 0.2
   done
   [ "$status" = 0 ] || fail "run-tests.cmd exited with $status:"$'\n'"$(cat "$work/run.log")"
