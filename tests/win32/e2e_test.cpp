@@ -298,8 +298,7 @@ TEST_P(Appearance, WindowAndButtonsStandWhereTheLayoutPutsThem)
     }
     EXPECT_EQ(FocusCaption(), "French");
     const RECT prompt = PromptAsAScreenReaderFindsIt(window_);
-    EXPECT_TRUE(EqualRect(&prompt, &c.prompt)) << "a screen reader finds the prompt at (" << prompt.left << "," << prompt.top << ")-("
-                                               << prompt.right << "," << prompt.bottom << ")";
+    EXPECT_TRUE(EqualRect(&prompt, &c.prompt)) << "a screen reader finds the prompt at " << Box(prompt);
 }
 
 INSTANTIATE_TEST_SUITE_P(AtEachDpi, Appearance, testing::ValuesIn(kLayoutAt),

@@ -260,6 +260,13 @@ std::string Rgb(COLORREF colour)
     return colour == CLR_INVALID ? "nothing" : text;
 }
 
+std::string Box(const RECT& r)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
+    return text;
+}
+
 std::string ReadText(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);

@@ -98,6 +98,8 @@ std::string ReadText(const fs::path& file);  // "" when missing
 COLORREF WindowPixel(HWND window, int x, int y);
 // A colour as #RRGGBB; "nothing" for CLR_INVALID, what GetPixel answers where it reads nothing.
 std::string Rgb(COLORREF colour);
+// A rectangle as (left,top)-(right,bottom).
+std::string Box(const RECT& r);
 // Waits for the setup stand-in to record a start in its file (STANDIN_RECORD); false at the limit,
 // and then kNoSetupStart says what may be why on Windows.
 bool WaitForSetupStart(const fs::path& record, DWORD timeoutMs = 60000);

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <utility>
 #include <vector>
@@ -141,13 +140,6 @@ RECT ColourBox(HDC dc, const RECT& within, COLORREF colour)
                 box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
                        std::max<LONG>(box.bottom, y + 1)};
     return box;
-}
-
-std::string Box(const RECT& r)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
-    return text;
 }
 
 // The prompt where the layout puts it: its caption drawn by the test in `text` on `field`, in a
@@ -322,7 +314,7 @@ TEST_F(InProcessWindow, ARepaintLeavesTheButtonsToPaintThemselves)
     MarkButtons(Buttons());
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     for (HWND button : Buttons())
-        EXPECT_EQ(MiddleOf(button), kMark) << "the window's paint covered a button: " << std::hex << MiddleOf(button);
+        EXPECT_EQ(Rgb(MiddleOf(button)), Rgb(kMark)) << "the window's paint covered a button";
     UnmarkButtons(Buttons());
 }
 
@@ -526,7 +518,7 @@ TEST_F(HighContrast, TheWindowDrawsInTheThemesDialogColoursWithNoPicture)
         const COLORREF letters = std::max_element(shown.begin(), shown.end(),
                                                   [](const auto& a, const auto& b) { return a.second < b.second; })->first;
         EXPECT_DOUBLE_EQ(Contrast(letters, each.face), Contrast(each.windowText, each.face))
-            << "the prompt's letters are " << std::hex << letters << " on " << each.face;
+            << "the prompt's letters are " << Rgb(letters) << " on " << Rgb(each.face);
     }
 }
 
@@ -563,9 +555,9 @@ TEST_F(HighContrast, ASwitchWhileOpenRepaintsAtOnceAndLeavesTheButtonsAlone)
         SendMessageW(window, step.message, step.message == WM_SETTINGCHANGE ? SPI_SETHIGHCONTRAST : 0, 0);
         UpdateWindow(window);
         EXPECT_EQ(Shown(kFieldPoint.x, kFieldPoint.y), step.face) << "where the picture's field is";
-        EXPECT_GT(letters(step.text), 80) << "prompt pixels in " << std::hex << step.text;
+        EXPECT_GT(letters(step.text), 80) << "prompt pixels in " << Rgb(step.text);
         for (HWND button : Buttons())
-            EXPECT_EQ(MiddleOf(button), kMark) << "the window's paint covered a button";
+            EXPECT_EQ(Rgb(MiddleOf(button)), Rgb(kMark)) << "the window's paint covered a button";
         // What a change brings is read once: the paints after it ask the system nothing.
         asked = 0;
         for (int i = 0; i < 3; ++i)
@@ -677,10 +669,8 @@ TEST_F(ScreenReader, ThePromptIsWhereItIsDrawnWhereverTheWindowIs)
     const RECT prompt = PromptRect();
     const auto expectInPlace = [&](const char* when) {
         const RECT location = Location(1), expected = OnScreen(window, prompt);
-        EXPECT_TRUE(EqualRect(&location, &expected)) << when << ": the prompt is reported at (" << location.left << "," << location.top
-                                                     << ")-(" << location.right << "," << location.bottom << "), drawn at ("
-                                                     << expected.left << "," << expected.top << ")-(" << expected.right << ","
-                                                     << expected.bottom << ")";
+        EXPECT_TRUE(EqualRect(&location, &expected)) << when << ": the prompt is reported at " << Box(location) << ", drawn at "
+                                                     << Box(expected);
     };
     expectInPlace("opened");
     SetWindowPos(window, nullptr, 37, 53, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
