@@ -44,10 +44,14 @@ std::string fileName;
 struct Image {
     std::vector<unsigned char> bytes;
 
+    void Within(size_t at, size_t length, const char* why) const
+    {
+        if (at > bytes.size() || bytes.size() - at < length)
+            Malformed(why);
+    }
     std::uint64_t Read(size_t at, int size) const
     {
-        if (at > bytes.size() || bytes.size() - at < static_cast<size_t>(size))
-            Malformed("a field lies beyond the end of the file");
+        Within(at, static_cast<size_t>(size), "a field lies beyond the end of the file");
         std::uint64_t value = 0;
         for (int i = size - 1; i >= 0; --i)
             value = value << 8 | bytes[at + i];
@@ -237,9 +241,7 @@ std::vector<Resource> Manifests(const Image& image, const Headers& h)
                     Malformed("the resource tree is deeper than type, name and language");
                 const size_t entry = root + leaf;
                 const size_t at = FileOffset(h, image.U32(entry)), length = image.U32(entry + 4);
-                image.Read(at, 0);
-                if (image.bytes.size() - at < length)
-                    Malformed("a manifest runs past the end of the file");
+                image.Within(at, length, "a manifest runs past the end of the file");
                 found.push_back({name, language, at, length});
             }
         }
