@@ -47,9 +47,8 @@ signing=(SIGN_CERT="$pki/chain.pem" SIGN_KEY="$pki/sign.key")
 medium signed "${signing[@]}"
 
 if [ -n "$fresh" ]; then
-  status=0
-  "$clone/tools/verify-medium" "$work/signed/Tolvanix.iso" || status=$?
-  [ $status = 0 ] || fail "the signed medium does not verify against a rebuild in a fresh Debian (exit status $status)"
+  "$clone/tools/verify-medium" "$work/signed/Tolvanix.iso" ||
+    fail "the signed medium does not verify against a rebuild in a fresh Debian (exit status $?)"
   echo "ok: a signed medium verifies against a rebuild in a fresh Debian"
   exit 0
 fi
