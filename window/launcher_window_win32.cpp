@@ -242,8 +242,7 @@ void LauncherWindow::PaintContent(HDC dc, const RECT& area) const
     const RECT below{area.left, pictureHeight, std::min<LONG>(area.right, pictureWidth), std::max<LONG>(area.bottom, pictureHeight)};
     FillRect(dc, &right, background);
     FillRect(dc, &below, background);
-    if (!highContrast_)
-        BitBlt(dc, 0, 0, pictureWidth, pictureHeight, pictureDc_.get(), 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, pictureWidth, pictureHeight, pictureDc_.get(), 0, 0, SRCCOPY);
 
     // The prompt is drawn, not a child window, so it never takes focus or mouse input.
     const ControlDescription& label = Label();
