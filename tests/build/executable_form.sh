@@ -103,7 +103,8 @@ check() {  # check FILE LAUNCHER(yes|no)
 # --- The check at work: copies of the launcher it must refuse, each for its reason ----------
 # plant NAME PERL: a copy of the launcher in WORK/NAME/Project1.exe, changed by the Perl code, which
 # sees the file's bytes in $d and its PE header's offset in $pe, and may call replace(FROM, TO):
-# one string of the file, there exactly once, by one no longer, padded with zero bytes.
+# one string of the file, there exactly once, by one no longer, padded with zero bytes; or
+# clear(BIT): a bit of the DLL characteristics taken away.
 plant() {
   mkdir -p "$work/$1"
   perl -e 'my ($from, $to, $code) = @ARGV;
@@ -111,6 +112,7 @@ plant() {
     our $pe = unpack("V", substr($d, 0x3C, 4));
     sub replace { my ($f, $t) = @_; my $n = () = $d =~ /\Q$f\E/g; die "\"$f\" is there $n times\n" unless $n == 1;
                   $d =~ s/\Q$f\E/$t . "\0" x (length($f) - length($t))/e; }
+    sub clear { my $at = $pe + 24 + 70; substr($d, $at, 2) = pack("v", unpack("v", substr($d, $at, 2)) & ~$_[0]); }
     eval "$code; 1" or die "$to: $@";
     open(my $out, ">:raw", $to) or die "$to: $!\n"; print $out $d; close $out;' "$launcher" "$work/$1/Project1.exe" "$2"
 }
@@ -118,7 +120,10 @@ launcher=$1
 # NAME|the reason the check must give|PERL
 plants=(
   'vista-import|lacks (XP is 5.1)|replace("GetModuleFileNameW\0", "GetTickCount64\0")'
-  'no-aslr|ASLR (DYNAMIC_BASE) is off|my $at = $pe + 24 + 70; substr($d, $at, 2) = pack("v", unpack("v", substr($d, $at, 2)) & ~0x40)'
+  'no-aslr|ASLR (DYNAMIC_BASE) is off|clear(0x40)'
+  'no-dep|DEP (NX_COMPAT) is off|clear(0x100)'
+  'no-seh|neither declares that it has no exception handlers (NO_SEH) nor lists them|clear(0x400)'
+  'no-tsaware|is not TERMINAL_SERVER_AWARE|clear(0x8000)'
   'shell32-import|imports shell32.dll, which not every Windows has|replace("KERNEL32.dll\0", "SHELL32.dll\0")'
   # A delay-load entry for kernel32!GetTickCount64, laid into the zeros after the section table,
   # which are loaded with the headers: the entry, the empty one that ends the list, the name
