@@ -53,8 +53,11 @@ if [ -n "$fresh" ]; then
   exit 0
 fi
 
-# --- Signed and unsigned, image and tree: the same --------------------------------------------
+# --- Signed and unsigned, image and tree: the same, each against its own commit, though the clone
+# has gone on to a later one that changes the launcher ------------------------------------------
 medium unsigned
+printf 'STRINGTABLE\nBEGIN\n    1 "a later commit"\nEND\n' >>"$clone/resources/launcher.rc"
+git -C "$clone" -c user.name=test -c user.email=test@example.invalid commit -q -a -m 'a later launcher'
 verify signed "$work/signed/Tolvanix.iso" --here
 [ $status = 0 ] || fail "the signed medium's image does not verify (exit status $status): $(cat "$work/signed.verify")"
 verify unsigned "$work/unsigned/Tolvanix" --here
@@ -100,9 +103,58 @@ sed -i 's/^commit: .*/commit: 0123456789abcdef0123456789abcdef01234567/' "$work/
 verify unknown "$work/unknown/Tolvanix" --here
 [ $status = 2 ] || fail "a record naming a commit this clone lacks gave exit status $status, not 2 (cannot tell): $(cat "$work/unknown.verify")"
 
+# --- Forged media, as someone handed one would try them: each refused for its reason before anything
+# is built; no command of theirs runs (it would leave $ran), nothing outside the run's folder changes
+# (the read-only $victim keeps its mode), and no control character reaches the terminal. The signed
+# medium's tree, forged as HOW says: a line of its record replaced, its launcher a link to $victim
+# (in the tree, or in an image of it), or SHA256SUMS beside it naming a file outside it.
+ran=$work/ran victim=$work/victim
+echo 'a file of the verifying machine' >"$victim"
+chmod 444 "$victim"
+not_written='verify-medium: cannot tell: the build record is not one that make-medium writes'
+linked='verify-medium: different: Project1.exe on the medium is a symbolic link, not a program'
+forged=(  # NAME|HOW|TEXT|STATUS|VERDICT
+  "commit|line 2|commit: \$(touch $ran)|2|$not_written (line 2)"
+  "tree|line 3|tree: clean; touch $ran|2|$not_written (line 3)"
+  "epoch|line 4|SOURCE_DATE_EPOCH: \`touch $ran\`|2|$not_written (line 4)"
+  "release|line 5|Debian release: bookworm (12) && touch $ran|2|$not_written (line 5)"
+  "package name|line 6|package: cmake;touch\${IFS}$ran;: 3.25.1-1|2|$not_written (line 6)"
+  "package version|line 7|package: cmake-data 3.25.1-1 >$ran|2|$not_written (line 7)"
+  "launcher's sum|line 13|unsigned Project1.exe SHA-256: \$(touch $ran)|2|$not_written (line 13)"
+  "escape sequence|line 3|tree: clean"$'\e]0;forged\a'"|2|$not_written (line 3)"
+  "oversized record|line 6|package: cmake 3.25.1-$(head -c 70000 /dev/zero | tr '\0' 1)|2|$not_written (line 6): it is over 65536 bytes"
+  "link in a tree|link||1|$linked"
+  "link in an image|link image||1|$linked"
+  "SHA256SUMS with ..|sums|Tolvanix/../../../victim|2|verify-medium: cannot tell: SHA256SUMS beside Tolvanix names Tolvanix/../../../victim, which is not a file of the medium (line 1)"
+)
+for row in "${forged[@]}"; do
+  IFS='|' read -r what how text expected_status expected <<<"$row"
+  name=${what,,} && name=forged-${name//[^a-z0-9]/-}
+  mkdir -p "$work/$name"
+  cp -r "$work/signed/Tolvanix" "$work/$name/"
+  forgery=$work/$name/Tolvanix
+  case $how in
+  line*) text=$text awk -v n="${how#line }" 'NR == n { print ENVIRON["text"]; next } 1' "$work/signed/Tolvanix/build-record.txt" >"$forgery/build-record.txt" ;;
+  sums) printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text" >"$work/$name/SHA256SUMS" ;;
+  link*) ln -sf "$victim" "$forgery/Project1.exe" ;;
+  esac
+  if [ "$how" = "link image" ]; then
+    xorriso -as mkisofs -quiet -r -J -o "$forgery.iso" "$forgery" 2>/dev/null
+    rm -r "$forgery"
+    forgery+=.iso
+  fi
+  verify "$name" "$forgery" --here
+  said=$(cat -v "$work/$name.verify")
+  [ $status = "$expected_status" ] && [ "$verdict" = "$expected" ] ||
+    fail "a medium forged with $what ended with exit status $status, not $expected_status, and \"$verdict\": $said"
+  [ ! -e "$ran" ] || fail "a medium forged with $what ran a command of its own"
+  [ "$(stat -c %a "$victim")" = 444 ] || fail "a medium forged with $what changed the mode of a file outside the run's folder"
+  ! LC_ALL=C grep -q '[[:cntrl:]]' "$work/$name.verify" || fail "a medium forged with $what reached the terminal with control characters: $said"
+done
+
 # --- A tree with uncommitted changes says so ---------------------------------------------------
 echo 'an uncommitted change' >>"$clone/README.md"
 medium uncommitted
 grep -q '^tree: uncommitted changes' "$work/uncommitted/Tolvanix.build-record.txt" ||
   fail "a medium of a tree with uncommitted changes does not say so: $(cat "$work/uncommitted/Tolvanix.build-record.txt")"
-echo "ok: signed and unsigned media verify; a launcher changed and signed again is refused; an edited record fails the sums; an unknown commit cannot be told"
+echo "ok: signed and unsigned media verify against their commit; a launcher changed and signed again is refused; an edited record fails the sums; an unknown commit cannot be told; forged media are refused, running nothing"
