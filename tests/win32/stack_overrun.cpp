@@ -2,11 +2,16 @@
 // addresses copied into room for four run over the function's stack guard, its saved registers
 // and its own return address. The stack protector must end the program before the function
 // returns; a return through the overwritten frame lands in OverwrittenReturn, which exits with 3.
-// A guard never drawn, still 0 when the program's code runs, exits with 4 before the overrun.
+// In its current folder it leaves "guard", the guard's bytes as drawn for this run, and "exited",
+// whose line waits in the C runtime's buffer until the runtime's exit code writes it out: an end
+// through ExitProcess runs that code, the protector's end must not. With "--exit" it ends through
+// ExitProcess instead of overrunning, which shows the line written.
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 extern "C" void* __stack_chk_guard;  // the protector's runtime draws it
 
@@ -31,10 +36,16 @@ __attribute__((noinline)) void CopyIntoTooSmallABuffer()
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
 {
-    if (!__stack_chk_guard)
-        ExitProcess(4);
+    if (FILE* guard = _wfopen(L"guard", L"wb")) {
+        std::fwrite(&__stack_chk_guard, sizeof __stack_chk_guard, 1, guard);
+        std::fclose(guard);
+    }
+    if (FILE* exited = _wfopen(L"exited", L"w"))
+        std::fputs("the C runtime's exit code ran", exited);
+    if (!std::wcscmp(commandLine, L"--exit"))
+        ExitProcess(0);
     CopyIntoTooSmallABuffer();
     return 0;
 }
