@@ -168,13 +168,26 @@ program() {
 }
 program 8664 "$work/x64.exe"
 program AA64 "$work/arm64.exe"
+# A manifest that asks only for the common controls' visual styles, as many setup programs carry,
+# declares no level either: the stand-in's, its trustInfo and compatibility replaced, spaces
+# keeping its length.
+perl -0777 -pe 's{<trustInfo .*</compatibility>}{my $d = q{<dependency><dependentAssembly><assemblyIdentity type="win32"
+      name="Microsoft.Windows.Common-Controls" version="6.0.0.0" processorArchitecture="x86"
+      publicKeyToken="6595b64144ccf1df" language="*"/></dependentAssembly></dependency>};
+  $d . " " x (length($&) - length $d)}se or die "the stand-in carries no trustInfo\n"' "$standin" >"$work/no-level.exe"
 # The launcher has no manifest by design: as a setup program, it is one that declares no level.
 medium vendor-kinds ENGLISH_SETUP="$bin/Project1.exe" GERMAN_SETUP="$work/x64.exe" FRENCH_SETUP="$work/arm64.exe"
 [ $status = 0 ] || fail "vendor-kinds: $(cat "$work/vendor-kinds.out")"
-for warning in "English setup program .* declares no requestedExecutionLevel in a manifest: Windows will treat it as a legacy installer" \
-               "German setup program .* is an x64 program: 32-bit Windows cannot start it, nor can Windows 10 on ARM" \
-               "French setup program .* is an ARM64 program: only Windows on ARM can start it"; do
-  grep -q "warning: the $warning" "$work/vendor-kinds.out" || fail "no warning that the $warning: $(cat "$work/vendor-kinds.out")"
+medium vendor-no-level GERMAN_SETUP="$work/no-level.exe"
+[ $status = 0 ] || fail "vendor-no-level: $(cat "$work/vendor-no-level.out")"
+legacy='declares no requestedExecutionLevel in a manifest: Windows will treat it as a legacy installer'
+# RUN|the warning its output must hold
+for row in "vendor-kinds|English setup program .* $legacy" \
+           "vendor-kinds|German setup program .* is an x64 program: 32-bit Windows cannot start it, nor can Windows 10 on ARM" \
+           "vendor-kinds|French setup program .* is an ARM64 program: only Windows on ARM can start it" \
+           "vendor-no-level|German setup program .* $legacy"; do
+  run=${row%%|*} warning=${row#*|}
+  grep -q "warning: the $warning" "$work/$run.out" || fail "$run: no warning that the $warning: $(cat "$work/$run.out")"
 done
 ! grep -q -e 'requestedExecutionLevel' -e ' program: ' -e 'machine type' "$work/unsigned.out" ||
   fail "the build's own stand-in setup program, which runs as the invoker on x86, met a warning: $(cat "$work/unsigned.out")"
