@@ -7,7 +7,8 @@
 # that stand in for it carries the build's application manifest (tools/manifest), so that Windows
 # starts it as the user who asked, never as a legacy installer; those carry none. The facts come
 # from the files' own structure (pe_facts), not from a tool's listing. Before it looks at the
-# build, the check is shown refusing launcher copies with a fault planted in each.
+# build, the check is shown refusing copies of the launcher, and of programs built as it is, with
+# a fault planted in each.
 #   executable_form.sh PE_FACTS Project1.exe [PROGRAM...]
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: executable_form.sh PE_FACTS Project1.exe [PROGRAM...]"; exit 2; }
@@ -100,13 +101,13 @@ check() {  # check FILE LAUNCHER(yes|no)
   echo "ok: ${exe##*/bin/}, $(stat -c %s "$exe") bytes, imports $(echo $dlls), $(wc -l <<<"$imports") functions, manifest: $carried"
 }
 
-# --- The check at work: copies of the launcher it must refuse, each for its reason ----------
-# plant NAME PERL: a copy of the launcher in WORK/NAME/Project1.exe, changed by the Perl code, which
-# sees the file's bytes in $d and its PE header's offset in $pe, and may call replace(FROM, TO):
-# one string of the file, there exactly once, by one no longer, padded with zero bytes; or
-# clear(BIT): a bit of the DLL characteristics taken away.
+# --- The check at work: copies it must refuse, each for its reason ---------------------------
+# plant FOLDER/PROGRAM PERL: a copy of the build's PROGRAM in WORK/FOLDER/PROGRAM, changed by the
+# Perl code, which sees the file's bytes in $d and its PE header's offset in $pe, and may call
+# replace(FROM, TO): one string of the file, there exactly once, by one no longer, padded with zero
+# bytes; or clear(BIT): a bit of the DLL characteristics taken away.
 plant() {
-  mkdir -p "$work/$1"
+  mkdir -p "$work/${1%/*}"
   perl -e 'my ($from, $to, $code) = @ARGV;
     open(my $in, "<:raw", $from) or die "$from: $!\n"; local $/; our $d = <$in>; close $in;
     our $pe = unpack("V", substr($d, 0x3C, 4));
@@ -114,10 +115,12 @@ plant() {
                   $d =~ s/\Q$f\E/$t . "\0" x (length($f) - length($t))/e; }
     sub clear { my $at = $pe + 24 + 70; substr($d, $at, 2) = pack("v", unpack("v", substr($d, $at, 2)) & ~$_[0]); }
     eval "$code; 1" or die "$to: $@";
-    open(my $out, ">:raw", $to) or die "$to: $!\n"; print $out $d; close $out;' "$launcher" "$work/$1/Project1.exe" "$2"
+    open(my $out, ">:raw", $to) or die "$to: $!\n"; print $out $d; close $out;' "$bin/${1#*/}" "$work/$1" "$2"
 }
 launcher=$1
-# NAME|the reason the check must give|PERL
+bin=$(dirname "$launcher")  # where every program of the build lies
+# NAME|the reason the check must give|PERL: a copy of the launcher; FOLDER/PROGRAM|...: of another
+# program built with the launcher's options, checked as the launcher is.
 plants=(
   'vista-import|lacks (XP is 5.1)|replace("GetModuleFileNameW\0", "GetTickCount64\0")'
   'no-aslr|ASLR (DYNAMIC_BASE) is off|clear(0x40)'
@@ -147,15 +150,18 @@ plants=(
      for my $n ("GDI32.dll", "KERNEL32.dll", "msvcrt.dll", "ole32.dll", "USER32.dll") {
        my $i = index($d, "\0$n\0"); $at = $i + 1 if $i >= 0 && $i + 1 < $at }
      $d = substr($d, 0, $at - 1)'
+  # The protector left out of the compile.
+  'no-stack-guard/stack_overrun_unguarded.exe|no function checks a stack guard|'
 )
 for row in "${plants[@]}"; do
   plant_name=${row%%|*} code=${row#*|}
   reason=${code%%|*} code=${code#*|}
+  [[ $plant_name == */* ]] || plant_name+=/Project1.exe
   plant "$plant_name" "$code"
-  if said=$(check "$work/$plant_name/Project1.exe" yes); then
-    fail "a launcher with a fault planted ($plant_name) passes the check: $said"
+  if said=$(check "$work/$plant_name" yes); then
+    fail "a copy with a fault planted ($plant_name) passes the check: $said"
   fi
-  [[ $said == *"$reason"* ]] || fail "the check refuses a launcher with a fault planted ($plant_name), but not for its reason (\"$reason\"): $said"
+  [[ $said == *"$reason"* ]] || fail "the check refuses a copy with a fault planted ($plant_name), but not for its reason (\"$reason\"): $said"
   echo "refused as it must be: $plant_name: ${said#FAIL: }"
 done
 
