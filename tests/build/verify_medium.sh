@@ -105,43 +105,58 @@ verify unknown "$work/unknown/Tolvanix" --here
 
 # --- Forged media, as someone handed one would try them: each refused for its reason before anything
 # is built; no command of theirs runs (it would leave $ran), nothing outside the run's folder changes
-# (the read-only $victim keeps its mode), and no control character reaches the terminal. The signed
-# medium's tree, forged as HOW says: a line of its record replaced, its launcher a link to $victim
-# (in the tree, or in an image of it), or SHA256SUMS beside it naming a file outside it.
-ran=$work/ran victim=$work/victim
-echo 'a file of the verifying machine' >"$victim"
+# (the read-only $victim, a genuine launcher, keeps its mode), and no control character reaches the
+# terminal. The signed medium's tree, forged as HOW says: its record's line that starts so replaced
+# by TEXT (@ in the verdict is that line's number); its launcher a link to $victim, in the tree or an
+# image of it; SHA256SUMS beside it naming TEXT; an image whose Joliet names, which Windows reads,
+# give another launcher than its Rock Ridge names; autorun.inf opening something else; an image
+# with a UDF file system.
+ran=$work/ran victim=$work/victim.exe
+cp "$work/signed/Tolvanix/Project1.exe" "$victim"
 chmod 444 "$victim"
 not_written='verify-medium: cannot tell: the build record is not one that make-medium writes'
 linked='verify-medium: different: Project1.exe on the medium is a symbolic link, not a program'
+named='verify-medium: cannot tell: SHA256SUMS beside Tolvanix names'
 forged=(  # NAME|HOW|TEXT|STATUS|VERDICT
-  "commit|line 2|commit: \$(touch $ran)|2|$not_written (line 2)"
-  "tree|line 3|tree: clean; touch $ran|2|$not_written (line 3)"
-  "epoch|line 4|SOURCE_DATE_EPOCH: \`touch $ran\`|2|$not_written (line 4)"
-  "release|line 5|Debian release: bookworm (12) && touch $ran|2|$not_written (line 5)"
-  "package name|line 6|package: cmake;touch\${IFS}$ran;: 3.25.1-1|2|$not_written (line 6)"
-  "package version|line 7|package: cmake-data 3.25.1-1 >$ran|2|$not_written (line 7)"
-  "launcher's sum|line 13|unsigned Project1.exe SHA-256: \$(touch $ran)|2|$not_written (line 13)"
-  "escape sequence|line 3|tree: clean"$'\e]0;forged\a'"|2|$not_written (line 3)"
-  "oversized record|line 6|package: cmake 3.25.1-$(head -c 70000 /dev/zero | tr '\0' 1)|2|$not_written (line 6): it is over 65536 bytes"
+  "commit|commit: |commit: \$(touch $ran)|2|$not_written (line @)"
+  "tree|tree: |tree: clean; touch $ran|2|$not_written (line @)"
+  "epoch|SOURCE_DATE_EPOCH: |SOURCE_DATE_EPOCH: \`touch $ran\`|2|$not_written (line @)"
+  "release|Debian release: |Debian release: bookworm (12) && touch $ran|2|$not_written (line @)"
+  "package name|package: cmake |package: cmake;touch\${IFS}$ran;: 3.25.1-1|2|$not_written (line @)"
+  "package version|package: cmake-data |package: cmake-data 3.25.1-1 >$ran|2|$not_written (line @)"
+  "launcher's sum|unsigned Project1.exe SHA-256: |unsigned Project1.exe SHA-256: \$(touch $ran)|2|$not_written (line @)"
+  "escape sequence|tree: |tree: clean"$'\e]0;forged\a'"|2|$not_written (line @)"
+  "oversized record|package: cmake |package: cmake 3.25.1-$(head -c 70000 /dev/zero | tr '\0' 1)|2|$not_written (line @): it is over 65536 bytes"
   "link in a tree|link||1|$linked"
   "link in an image|link image||1|$linked"
-  "SHA256SUMS with ..|sums|Tolvanix/../../../victim|2|verify-medium: cannot tell: SHA256SUMS beside Tolvanix names Tolvanix/../../../victim, which is not a file of the medium (line 1)"
+  "SHA256SUMS with ..|sums|Tolvanix/../../victim.exe|2|$named Tolvanix/../../victim.exe, which is not a file of the medium (line 1)"
+  "SHA256SUMS with an escape|sums|/"$'\e]0;x\a'"|2|$named /\\x1b]0;x\\x07, which is not a file of the medium (line 1)"
+  "Joliet names|joliet image||1|verify-medium: different: Project1.exe on the medium is one file to Linux and another to Windows (its Rock Ridge and Joliet entries differ)"
+  "autorun.inf|autorun|open=other.exe|1|verify-medium: different: autorun.inf on the medium is not the one make-medium writes: it may start something other than the launcher"
+  "UDF|udf image||1|verify-medium: different: Tolvanix.iso holds a UDF file system, which Windows reads in place of the trees checked here; make-medium writes none"
 )
 for row in "${forged[@]}"; do
   IFS='|' read -r what how text expected_status expected <<<"$row"
   name=${what,,} && name=forged-${name//[^a-z0-9]/-}
   mkdir -p "$work/$name"
   cp -r "$work/signed/Tolvanix" "$work/$name/"
-  forgery=$work/$name/Tolvanix
+  forgery=$work/$name/Tolvanix joliet=()
   case $how in
-  line*) text=$text awk -v n="${how#line }" 'NR == n { print ENVIRON["text"]; next } 1' "$work/signed/Tolvanix/build-record.txt" >"$forgery/build-record.txt" ;;
-  sums) printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text" >"$work/$name/SHA256SUMS" ;;
   link*) ln -sf "$victim" "$forgery/Project1.exe" ;;
+  sums) printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text" >"$work/$name/SHA256SUMS" ;;
+  joliet*) joliet=(-map "$work/changed.exe" /project1.exe -hide iso_rr /project1.exe -- -hide joliet /Project1.exe --) ;;
+  autorun) printf '[autorun]\r\n%s\r\n' "$text" >"$forgery/autorun.inf" ;;
+  udf*) ;;
+  *)
+    at=$(grep -n -m 1 "^$how" "$forgery/build-record.txt" | cut -d: -f1)
+    text=$text awk -v n="$at" 'NR == n { print ENVIRON["text"]; next } 1' "$work/signed/Tolvanix/build-record.txt" >"$forgery/build-record.txt"
+    expected=${expected/@/$at} ;;
   esac
-  if [ "$how" = "link image" ]; then
-    xorriso -as mkisofs -quiet -r -J -o "$forgery.iso" "$forgery" 2>/dev/null
+  if [[ $how == *image ]]; then
+    xorriso -joliet on -outdev "$forgery.iso" -map "$forgery" / "${joliet[@]}" >/dev/null 2>&1
     rm -r "$forgery"
     forgery+=.iso
+    [[ $how != udf* ]] || printf '\0NSR02\1' | dd of="$forgery" bs=1 seek=$((19 * 2048)) conv=notrunc status=none
   fi
   verify "$name" "$forgery" --here
   said=$(cat -v "$work/$name.verify")
