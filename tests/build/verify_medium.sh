@@ -109,14 +109,19 @@ verify unknown "$work/unknown/Tolvanix" --here
 # terminal. The signed medium's tree, forged as HOW says: its record's line that starts so replaced
 # by TEXT (@ in the verdict is that line's number); its launcher a link to $victim, in the tree or an
 # image of it; SHA256SUMS beside it naming TEXT; an image whose Joliet names, which Windows reads,
-# give another launcher than its Rock Ridge names; autorun.inf opening something else; an image
-# with a UDF file system.
+# hold a launcher of one byte changed as TEXT, first in the root, its Rock Ridge names the genuine
+# one; an image whose Rock Ridge names, which Linux reads, hold the changed one, under an extension
+# that xorriso does not know; autorun.inf opening something else; an image with UDF after its
+# descriptors.
 ran=$work/ran victim=$work/victim.exe
+dangling=$(git -C "$clone" commit-tree -p HEAD -m 'on no branch' "HEAD^{tree}")  # a commit no branch or tag holds
 cp "$work/signed/Tolvanix/Project1.exe" "$victim"
 chmod 444 "$victim"
 not_written='verify-medium: cannot tell: the build record is not one that make-medium writes'
 linked='verify-medium: different: Project1.exe on the medium is a symbolic link, not a program'
 named='verify-medium: cannot tell: SHA256SUMS beside Tolvanix names'
+root_of='verify-medium: different: the root of Tolvanix.iso, as'
+not_make_medium="is not make-medium's: a name is missing, added, repeated, or reads as another's"
 forged=(  # NAME|HOW|TEXT|STATUS|VERDICT
   "commit|commit: |commit: \$(touch $ran)|2|$not_written (line @)"
   "tree|tree: |tree: clean; touch $ran|2|$not_written (line @)"
@@ -124,16 +129,20 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT
   "release|Debian release: |Debian release: bookworm (12) && touch $ran|2|$not_written (line @)"
   "package name|package: cmake |package: cmake;touch\${IFS}$ran;: 3.25.1-1|2|$not_written (line @)"
   "package version|package: cmake-data |package: cmake-data 3.25.1-1 >$ran|2|$not_written (line @)"
+  "commit on no branch|commit: |commit: $dangling|2|verify-medium: cannot tell: the record's commit $dangling is on no branch or tag of this clone, and its build files are not run: if its source is one you trust, give it a branch (git branch NAME $dangling) and verify again"
   "launcher's sum|unsigned Project1.exe SHA-256: |unsigned Project1.exe SHA-256: \$(touch $ran)|2|$not_written (line @)"
-  "escape sequence|tree: |tree: clean"$'\e]0;forged\a'"|2|$not_written (line @)"
+  "escape sequence|Debian release: |Debian release: none (x"$'\e]0;forged\a'")|2|$not_written (line @)"
   "oversized record|package: cmake |package: cmake 3.25.1-$(head -c 70000 /dev/zero | tr '\0' 1)|2|$not_written (line @): it is over 65536 bytes"
   "link in a tree|link||1|$linked"
-  "link in an image|link image||1|$linked"
+  "link in an image|link image||1|$root_of Windows reads it (Joliet), $not_make_medium"
   "SHA256SUMS with ..|sums|Tolvanix/../../victim.exe|2|$named Tolvanix/../../victim.exe, which is not a file of the medium (line 1)"
   "SHA256SUMS with an escape|sums|/"$'\e]0;x\a'"|2|$named /\\x1b]0;x\\x07, which is not a file of the medium (line 1)"
-  "Joliet names|joliet image||1|verify-medium: different: Project1.exe on the medium is one file to Linux and another to Windows (its Rock Ridge and Joliet entries differ)"
+  "Joliet's launcher|joliet image|Project1.exe|1|verify-medium: different: Project1.exe on the medium is one file to Linux and another to Windows (its Rock Ridge and Joliet entries differ)"
+  "Joliet name with a dot|joliet image|Project1.exe.|1|$root_of Windows reads it (Joliet), $not_make_medium"
+  "unknown Rock Ridge|rock image||1|$root_of Linux reads it (Rock Ridge), $not_make_medium"
+  "no record|record image||2|verify-medium: cannot tell: Tolvanix.iso carries no build record (build-record.txt): it was made before media carried one, or it was removed, and nothing says what to rebuild"
   "autorun.inf|autorun|open=other.exe|1|verify-medium: different: autorun.inf on the medium is not the one make-medium writes: it may start something other than the launcher"
-  "UDF|udf image||1|verify-medium: different: Tolvanix.iso holds a UDF file system, which Windows reads in place of the trees checked here; make-medium writes none"
+  "UDF|udf image||1|verify-medium: different: Tolvanix.iso is not an image that make-medium writes: a descriptor follows the terminator (another file system, such as UDF, which Windows reads in place of these)"
 )
 for row in "${forged[@]}"; do
   IFS='|' read -r what how text expected_status expected <<<"$row"
@@ -144,8 +153,14 @@ for row in "${forged[@]}"; do
   case $how in
   link*) ln -sf "$victim" "$forgery/Project1.exe" ;;
   sums) printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text" >"$work/$name/SHA256SUMS" ;;
-  joliet*) joliet=(-map "$work/changed.exe" /project1.exe -hide iso_rr /project1.exe -- -hide joliet /Project1.exe --) ;;
+  # The changed launcher goes in as A... in one tree's names, to be renamed in the image.
+  joliet*)
+    placeholder=A${text:1}
+    joliet=(-hide "$work/changed.exe" "/$placeholder=$work/changed.exe")
+    [ "$text" != Project1.exe ] || joliet=(-hide-joliet "$forgery/Project1.exe" "${joliet[@]}") ;;
+  rock*) joliet=(-hide "$forgery/Project1.exe" -hide-joliet "$work/changed.exe" "/Aroject1.exe=$work/changed.exe") ;;
   autorun) printf '[autorun]\r\n%s\r\n' "$text" >"$forgery/autorun.inf" ;;
+  record*) rm "$forgery/build-record.txt" ;;
   udf*) ;;
   *)
     at=$(grep -n -m 1 "^$how" "$forgery/build-record.txt" | cut -d: -f1)
@@ -153,10 +168,20 @@ for row in "${forged[@]}"; do
     expected=${expected/@/$at} ;;
   esac
   if [[ $how == *image ]]; then
-    xorriso -joliet on -outdev "$forgery.iso" -map "$forgery" / "${joliet[@]}" >/dev/null 2>&1
+    xorriso -as mkisofs -quiet -J -r -graft-points -o "$forgery.iso" "/=$forgery" "${joliet[@]}" 2>/dev/null
     rm -r "$forgery"
     forgery+=.iso
     [[ $how != udf* ]] || printf '\0NSR02\1' | dd of="$forgery" bs=1 seek=$((19 * 2048)) conv=notrunc status=none
+    # The placeholder renamed where it is written: in UTF-16 big-endian in Joliet's names, in ASCII in
+    # Rock Ridge's, whose extension then takes another name.
+    swaps=()
+    [[ $how != joliet* ]] || swaps=(n "$placeholder" "$text")
+    [[ $how != rock* ]] || swaps=(C Aroject1.exe Project1.exe C RRIP_1991A XXIP_1991A)
+    perl -e 'my ($file, @swaps) = @ARGV; open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
+      while (my ($as, $from, $to) = splice(@swaps, 0, 3)) {
+        my ($a, $b) = map { pack("$as*", map { ord } split //) } $from, $to;
+        $d =~ s/\Q$a\E/$b/ or die "$file holds no $from\n" }
+      seek($f, 0, 0); print $f $d; close $f' "$forgery" "${swaps[@]}"
   fi
   verify "$name" "$forgery" --here
   said=$(cat -v "$work/$name.verify")
