@@ -111,15 +111,18 @@ verify unknown "$work/unknown/Tolvanix" --here
 # image of it; SHA256SUMS beside it naming TEXT; an image whose Joliet names, which Windows reads,
 # hold a launcher of one byte changed as TEXT, first in the root, its Rock Ridge names the genuine
 # one; an image whose Rock Ridge names, which Linux reads, hold the changed one, under an extension
-# that xorriso does not know; autorun.inf opening something else; an image with UDF after its
+# that xorriso does not know; an image whose Joliet descriptor gives Windows a copy of its root
+# that holds the changed one, or whose Joliet root holds it in the parent folder's place, where
+# xorriso does not look; autorun.inf opening something else; an image with UDF after its
 # descriptors.
 ran=$work/ran victim=$work/victim.exe
-dangling=$(git -C "$clone" commit-tree -p HEAD -m 'on no branch' "HEAD^{tree}")  # a commit no branch or tag holds
+dangling=$(git -C "$clone" -c user.name=test -c user.email=test@example.invalid commit-tree -p HEAD -m 'on no branch' "HEAD^{tree}")  # a commit no branch or tag holds
 cp "$work/signed/Tolvanix/Project1.exe" "$victim"
 chmod 444 "$victim"
 not_written='verify-medium: cannot tell: the build record is not one that make-medium writes'
 linked='verify-medium: different: Project1.exe on the medium is a symbolic link, not a program'
 named='verify-medium: cannot tell: SHA256SUMS beside Tolvanix names'
+unlike='verify-medium: different: Tolvanix.iso is not an image that make-medium writes:'
 root_of='verify-medium: different: the root of Tolvanix.iso, as'
 not_make_medium="is not make-medium's: a name is missing, added, repeated, or reads as another's"
 forged=(  # NAME|HOW|TEXT|STATUS|VERDICT
@@ -141,8 +144,10 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT
   "Joliet name with a dot|joliet image|Project1.exe.|1|$root_of Windows reads it (Joliet), $not_make_medium"
   "unknown Rock Ridge|rock image||1|$root_of Linux reads it (Rock Ridge), $not_make_medium"
   "no record|record image||2|verify-medium: cannot tell: Tolvanix.iso carries no build record (build-record.txt): it was made before media carried one, or it was removed, and nothing says what to rebuild"
+  "Joliet root elsewhere|root image||1|$unlike the root that Windows reads in its Joliet names is not the one xorriso reads"
+  "launcher in the parent's place|parent image||1|$unlike the root that Windows reads in its Joliet names is not the one xorriso reads"
   "autorun.inf|autorun|open=other.exe|1|verify-medium: different: autorun.inf on the medium is not the one make-medium writes: it may start something other than the launcher"
-  "UDF|udf image||1|verify-medium: different: Tolvanix.iso is not an image that make-medium writes: a descriptor follows the terminator (another file system, such as UDF, which Windows reads in place of these)"
+  "UDF|udf image||1|$unlike a descriptor follows the terminator (another file system, such as UDF, which Windows reads in place of these)"
 )
 for row in "${forged[@]}"; do
   IFS='|' read -r what how text expected_status expected <<<"$row"
@@ -161,7 +166,7 @@ for row in "${forged[@]}"; do
   rock*) joliet=(-hide "$forgery/Project1.exe" -hide-joliet "$work/changed.exe" "/Aroject1.exe=$work/changed.exe") ;;
   autorun) printf '[autorun]\r\n%s\r\n' "$text" >"$forgery/autorun.inf" ;;
   record*) rm "$forgery/build-record.txt" ;;
-  udf*) ;;
+  udf* | root* | parent*) ;;
   *)
     at=$(grep -n -m 1 "^$how" "$forgery/build-record.txt" | cut -d: -f1)
     text=$text awk -v n="$at" 'NR == n { print ENVIRON["text"]; next } 1' "$work/signed/Tolvanix/build-record.txt" >"$forgery/build-record.txt"
@@ -177,11 +182,36 @@ for row in "${forged[@]}"; do
     swaps=()
     [[ $how != joliet* ]] || swaps=(n "$placeholder" "$text")
     [[ $how != rock* ]] || swaps=(C Aroject1.exe Project1.exe C RRIP_1991A XXIP_1991A)
-    perl -e 'my ($file, @swaps) = @ARGV; open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
+    [ ${#swaps[@]} = 0 ] || perl -e 'my ($file, @swaps) = @ARGV; open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
       while (my ($as, $from, $to) = splice(@swaps, 0, 3)) {
         my ($a, $b) = map { pack("$as*", map { ord } split //) } $from, $to;
         $d =~ s/\Q$a\E/$b/ or die "$file holds no $from\n" }
       seek($f, 0, 0); print $f $d; close $f' "$forgery" "${swaps[@]}"
+    # The changed launcher added at the end of the volume, and the Joliet root's entry for it either in
+    # a copy of the root that the Joliet descriptor names, or in the root's second entry.
+    [[ $how != root* && $how != parent* ]] || perl -e 'my ($file, $how, $changed) = @ARGV;
+      open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
+      open(my $c, "<:raw", $changed) or die "$changed: $!\n"; my $exe = <$c>;
+      my $at = length($d) / 2048;
+      $d .= $exe . "\0" x (-length($exe) % 2048);
+      my $root = unpack("V", substr($d, 17 * 2048 + 158, 4));
+      my ($i, @entries) = ($root * 2048);
+      while (my $n = ord(substr($d, $i, 1))) { push @entries, substr($d, $i, $n); $i += $n }
+      my ($launcher) = grep { substr($_, 33, ord(substr($_, 32, 1))) eq pack("n*", map { ord } split //, "Project1.exe") } @entries;
+      (my $entry = $launcher) or die "$file: no Project1.exe in the Joliet root\n";
+      substr($entry, 2, 16) = pack("VNVN", $at, $at, length $exe, length $exe);
+      if ($how eq "root") {
+        my $dir = join("", map { $_ eq $launcher ? $entry : $_ } @entries);
+        my $copy = length($d) / 2048;
+        $d .= $dir . "\0" x (2048 - length $dir);
+        substr($d, 17 * 2048 + 158, 8) = pack("VN", $copy, $copy);
+      } else {
+        my $dir = join("", $entries[0], $entry, @entries[2 .. $#entries]);
+        substr($d, $root * 2048, 2048) = $dir . "\0" x (2048 - length $dir);
+      }
+      my $blocks = length($d) / 2048;
+      substr($d, $_ * 2048 + 80, 8) = pack("VN", $blocks, $blocks) for 16, 17;
+      seek($f, 0, 0); print $f $d; close $f' "$forgery" "${how% image}" "$work/changed.exe"
   fi
   verify "$name" "$forgery" --here
   said=$(cat -v "$work/$name.verify")
