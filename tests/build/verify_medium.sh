@@ -143,6 +143,7 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT
   "Joliet's launcher|joliet image|Project1.exe|1|verify-medium: different: Project1.exe on the medium is one file to Linux and another to Windows (its Rock Ridge and Joliet entries differ)"
   "Joliet name with a dot|joliet image|Project1.exe.|1|$root_of Windows reads it (Joliet), $not_make_medium"
   "unknown Rock Ridge|rock image||1|$root_of Linux reads it (Rock Ridge), $not_make_medium"
+  "record for Linux only|linux record image||1|$root_of Windows reads it (Joliet), $not_make_medium"
   "no record|record image||2|verify-medium: cannot tell: Tolvanix.iso carries no build record (build-record.txt): it was made before media carried one, or it was removed, and nothing says what to rebuild"
   "Joliet root elsewhere|root image||1|$unlike the root that Windows reads in its Joliet names is not the one xorriso reads"
   "launcher in the parent's place|parent image||1|$unlike the root that Windows reads in its Joliet names is not the one xorriso reads"
@@ -166,6 +167,7 @@ for row in "${forged[@]}"; do
   rock*) joliet=(-hide "$forgery/Project1.exe" -hide-joliet "$work/changed.exe" "/Aroject1.exe=$work/changed.exe") ;;
   autorun) printf '[autorun]\r\n%s\r\n' "$text" >"$forgery/autorun.inf" ;;
   record*) rm "$forgery/build-record.txt" ;;
+  linux*) joliet=(-hide-joliet "$forgery/build-record.txt") ;;
   udf* | root* | parent*) ;;
   *)
     at=$(grep -n -m 1 "^$how" "$forgery/build-record.txt" | cut -d: -f1)
