@@ -168,7 +168,7 @@ for row in "${forged[@]}"; do
   autorun) printf '[autorun]\r\n%s\r\n' "$text" >"$forgery/autorun.inf" ;;
   record*) rm "$forgery/build-record.txt" ;;
   linux*) joliet=(-hide-joliet "$forgery/build-record.txt") ;;
-  udf* | root* | parent*) ;;
+  udf* | root* | parent*) ;;  # changed in the image's bytes, below
   *)
     at=$(grep -n -m 1 "^$how" "$forgery/build-record.txt" | cut -d: -f1)
     text=$text awk -v n="$at" 'NR == n { print ENVIRON["text"]; next } 1' "$work/signed/Tolvanix/build-record.txt" >"$forgery/build-record.txt"
@@ -178,42 +178,43 @@ for row in "${forged[@]}"; do
     xorriso -as mkisofs -quiet -J -r -graft-points -o "$forgery.iso" "/=$forgery" "${joliet[@]}" 2>/dev/null
     rm -r "$forgery"
     forgery+=.iso
-    [[ $how != udf* ]] || printf '\0NSR02\1' | dd of="$forgery" bs=1 seek=$((19 * 2048)) conv=notrunc status=none
-    # The placeholder renamed where it is written: in UTF-16 big-endian in Joliet's names, in ASCII in
-    # Rock Ridge's, whose extension then takes another name.
+    # Its bytes changed as HOW says: UDF's descriptor after the terminator; the placeholder renamed
+    # where it is written (in UTF-16 big-endian in Joliet's names, in ASCII in Rock Ridge's, whose
+    # extension then takes another name); or the changed launcher added at the end of the volume and
+    # the Joliet root's entry for it in a copy of the root that the Joliet descriptor names, or in
+    # the root's second entry.
     swaps=()
     [[ $how != joliet* ]] || swaps=(n "$placeholder" "$text")
     [[ $how != rock* ]] || swaps=(C Aroject1.exe Project1.exe C RRIP_1991A XXIP_1991A)
-    [ ${#swaps[@]} = 0 ] || perl -e 'my ($file, @swaps) = @ARGV; open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
+    perl -e 'my ($file, $how, $changed, @swaps) = @ARGV;
+      open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
+      substr($d, 19 * 2048, 7) = "\0NSR02\1" if $how eq "udf";
       while (my ($as, $from, $to) = splice(@swaps, 0, 3)) {
         my ($a, $b) = map { pack("$as*", map { ord } split //) } $from, $to;
         $d =~ s/\Q$a\E/$b/ or die "$file holds no $from\n" }
-      seek($f, 0, 0); print $f $d; close $f' "$forgery" "${swaps[@]}"
-    # The changed launcher added at the end of the volume, and the Joliet root's entry for it either in
-    # a copy of the root that the Joliet descriptor names, or in the root's second entry.
-    [[ $how != root* && $how != parent* ]] || perl -e 'my ($file, $how, $changed) = @ARGV;
-      open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
-      open(my $c, "<:raw", $changed) or die "$changed: $!\n"; my $exe = <$c>;
-      my $at = length($d) / 2048;
-      $d .= $exe . "\0" x (-length($exe) % 2048);
-      my $root = unpack("V", substr($d, 17 * 2048 + 158, 4));
-      my ($i, @entries) = ($root * 2048);
-      while (my $n = ord(substr($d, $i, 1))) { push @entries, substr($d, $i, $n); $i += $n }
-      my ($launcher) = grep { substr($_, 33, ord(substr($_, 32, 1))) eq pack("n*", map { ord } split //, "Project1.exe") } @entries;
-      (my $entry = $launcher) or die "$file: no Project1.exe in the Joliet root\n";
-      substr($entry, 2, 16) = pack("VNVN", $at, $at, length $exe, length $exe);
-      if ($how eq "root") {
-        my $dir = join("", map { $_ eq $launcher ? $entry : $_ } @entries);
-        my $copy = length($d) / 2048;
-        $d .= $dir . "\0" x (2048 - length $dir);
-        substr($d, 17 * 2048 + 158, 8) = pack("VN", $copy, $copy);
-      } else {
-        my $dir = join("", $entries[0], $entry, @entries[2 .. $#entries]);
-        substr($d, $root * 2048, 2048) = $dir . "\0" x (2048 - length $dir);
+      if ($how eq "root" || $how eq "parent") {
+        open(my $c, "<:raw", $changed) or die "$changed: $!\n"; my $exe = <$c>;
+        my $at = length($d) / 2048;
+        $d .= $exe . "\0" x (-length($exe) % 2048);
+        my $root = unpack("V", substr($d, 17 * 2048 + 158, 4));
+        my ($i, @entries) = ($root * 2048);
+        while (my $n = ord(substr($d, $i, 1))) { push @entries, substr($d, $i, $n); $i += $n }
+        my ($launcher) = grep { substr($_, 33, ord(substr($_, 32, 1))) eq pack("n*", map { ord } split //, "Project1.exe") } @entries;
+        (my $entry = $launcher) or die "$file: no Project1.exe in the Joliet root\n";
+        substr($entry, 2, 16) = pack("VNVN", $at, $at, length $exe, length $exe);
+        if ($how eq "root") {
+          my $dir = join("", map { $_ eq $launcher ? $entry : $_ } @entries);
+          my $copy = length($d) / 2048;
+          $d .= $dir . "\0" x (2048 - length $dir);
+          substr($d, 17 * 2048 + 158, 8) = pack("VN", $copy, $copy);
+        } else {
+          my $dir = join("", $entries[0], $entry, @entries[2 .. $#entries]);
+          substr($d, $root * 2048, 2048) = $dir . "\0" x (2048 - length $dir);
+        }
+        my $blocks = length($d) / 2048;
+        substr($d, $_ * 2048 + 80, 8) = pack("VN", $blocks, $blocks) for 16, 17;
       }
-      my $blocks = length($d) / 2048;
-      substr($d, $_ * 2048 + 80, 8) = pack("VN", $blocks, $blocks) for 16, 17;
-      seek($f, 0, 0); print $f $d; close $f' "$forgery" "${how% image}" "$work/changed.exe"
+      seek($f, 0, 0); print $f $d; close $f' "$forgery" "${how% image}" "$work/changed.exe" "${swaps[@]}"
   fi
   verify "$name" "$forgery" --here
   said=$(cat -v "$work/$name.verify")
