@@ -5,7 +5,9 @@
 # the launcher; an edited record fails SHA256SUMS. The record names dpkg's versions, and says when
 # the tree had uncommitted changes. The media are made from a snapshot of this tree committed in a
 # throwaway clone, with the build's launcher, so that the record names a commit that holds what the
-# launcher was built from, uncommitted changes and all.
+# launcher was built from, uncommitted changes and all; the clone then goes on to a later commit
+# that changes the launcher, so that each proof must be of the recorded one. Media forged one way
+# each are refused, and none of them runs a command, changes a file outside or prints raw text.
 #   verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS         as above (make test)
 #   verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS fresh   the signed medium only, against a rebuild in a
 #                                                        fresh Debian of this machine's release (.ci/run)
@@ -62,11 +64,13 @@ verify signed "$work/signed/Tolvanix.iso" --here
 [ $status = 0 ] || fail "the signed medium's image does not verify (exit status $status): $(cat "$work/signed.verify")"
 verify unsigned "$work/unsigned/Tolvanix" --here
 [ $status = 0 ] || fail "the unsigned medium's tree does not verify (exit status $status): $(cat "$work/unsigned.verify")"
-while read -r package version; do
+. "$src/tools/medium-facts.sh"
+for package in "${launcher_toolchain[@]}"; do
+  version=$(sed -n "s/^package: $package //p" "$work/signed/Tolvanix.build-record.txt")
   installed=$(dpkg-query -W -f='${Version}' "$package" 2>/dev/null) || true
-  [ "$version" = "$installed" ] ||
+  [ "$version" = "${installed:-not installed}" ] ||
     fail "the record gives $package as \"$version\", dpkg as \"${installed:-not installed}\": it must name what this machine built with"
-done < <(sed -n 's/^package: //p' "$work/signed/Tolvanix.build-record.txt")
+done
 
 # --- One byte changed and signed again with the same key; the record and the sums made to match,
 # so that only the rebuild can tell, and a recorded version this machine lacks named ------------
@@ -101,7 +105,8 @@ cp -r "$work/signed" "$work/unknown"
 sed -i 's/^commit: .*/commit: 0123456789abcdef0123456789abcdef01234567/' "$work/unknown/Tolvanix/build-record.txt"
 (cd "$work/unknown" && sha256sum Tolvanix/Project1.exe Tolvanix/build-record.txt >SHA256SUMS)
 verify unknown "$work/unknown/Tolvanix" --here
-[ $status = 2 ] || fail "a record naming a commit this clone lacks gave exit status $status, not 2 (cannot tell): $(cat "$work/unknown.verify")"
+[ $status = 2 ] && [[ $verdict == *" is not in this clone "* ]] ||
+  fail "a record naming a commit this clone lacks gave exit status $status, not 2 (cannot tell) for that reason: $(cat "$work/unknown.verify")"
 
 # --- Forged media, as someone handed one would try them: each refused for its reason before anything
 # is built; no command of theirs runs (it would leave $ran), nothing outside the run's folder changes
@@ -114,7 +119,7 @@ verify unknown "$work/unknown/Tolvanix" --here
 # that xorriso does not know; an image whose Joliet descriptor gives Windows a copy of its root
 # that holds the changed one, or whose Joliet root holds it in the parent folder's place, where
 # xorriso does not look; autorun.inf opening something else; an image with UDF after its
-# descriptors.
+# descriptors, or a partition table before them; an image whose record only one tree of names holds.
 ran=$work/ran victim=$work/victim.exe
 dangling=$(git -C "$clone" -c user.name=test -c user.email=test@example.invalid commit-tree -p HEAD -m 'on no branch' "HEAD^{tree}")  # a commit no branch or tag holds
 cp "$work/signed/Tolvanix/Project1.exe" "$victim"
@@ -137,17 +142,19 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT
   "escape sequence|Debian release: |Debian release: none (x"$'\e]0;forged\a'")|2|$not_written (line @)"
   "oversized record|package: cmake |package: cmake 3.25.1-$(head -c 70000 /dev/zero | tr '\0' 1)|2|$not_written (line @): it is over 65536 bytes"
   "link in a tree|link||1|$linked"
-  "link in an image|link image||1|$root_of Windows reads it (Joliet), $not_make_medium"
+  "link in an image|link image|Project1.exe|1|$linked"
   "SHA256SUMS with ..|sums|Tolvanix/../../victim.exe|2|$named Tolvanix/../../victim.exe, which is not a file of the medium (line 1)"
   "SHA256SUMS with an escape|sums|/"$'\e]0;x\a'"|2|$named /\\x1b]0;x\\x07, which is not a file of the medium (line 1)"
   "Joliet's launcher|joliet image|Project1.exe|1|verify-medium: different: Project1.exe on the medium is one file to Linux and another to Windows (its Rock Ridge and Joliet entries differ)"
   "Joliet name with a dot|joliet image|Project1.exe.|1|$root_of Windows reads it (Joliet), $not_make_medium"
   "unknown Rock Ridge|rock image||1|$root_of Linux reads it (Rock Ridge), $not_make_medium"
   "record for Linux only|linux record image||1|$root_of Windows reads it (Joliet), $not_make_medium"
+  "record for Windows only|windows record image||1|$root_of Linux reads it (Rock Ridge), $not_make_medium"
   "no record|record image||2|verify-medium: cannot tell: Tolvanix.iso carries no build record (build-record.txt): it was made before media carried one, or it was removed, and nothing says what to rebuild"
   "Joliet root elsewhere|root image||1|$unlike the root that Windows reads in its Joliet names is not the one xorriso reads"
   "launcher in the parent's place|parent image||1|$unlike the root that Windows reads in its Joliet names is not the one xorriso reads"
   "autorun.inf|autorun|open=other.exe|1|verify-medium: different: autorun.inf on the medium is not the one make-medium writes: it may start something other than the launcher"
+  "partition table|partition image||1|$unlike its system area is not empty (it holds a partition table, or boot code)"
   "UDF|udf image||1|$unlike a descriptor follows the terminator (another file system, such as UDF, which Windows reads in place of these)"
 )
 for row in "${forged[@]}"; do
@@ -157,7 +164,10 @@ for row in "${forged[@]}"; do
   cp -r "$work/signed/Tolvanix" "$work/$name/"
   forgery=$work/$name/Tolvanix joliet=()
   case $how in
-  link*) ln -sf "$victim" "$forgery/Project1.exe" ;;
+  # In an image, the link in Rock Ridge's names and a genuine launcher in Joliet's, which hold no link.
+  link*)
+    ln -sf "$victim" "$forgery/Project1.exe"
+    [[ $how != *image ]] || placeholder=Aroject1.exe joliet=(-hide "$victim" "/Aroject1.exe=$victim") ;;
   sums) printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text" >"$work/$name/SHA256SUMS" ;;
   # The changed launcher goes in as A... in one tree's names, to be renamed in the image.
   joliet*)
@@ -168,7 +178,8 @@ for row in "${forged[@]}"; do
   autorun) printf '[autorun]\r\n%s\r\n' "$text" >"$forgery/autorun.inf" ;;
   record*) rm "$forgery/build-record.txt" ;;
   linux*) joliet=(-hide-joliet "$forgery/build-record.txt") ;;
-  udf* | root* | parent*) ;;  # changed in the image's bytes, below
+  windows*) joliet=(-hide "$forgery/build-record.txt") ;;
+  partition* | udf* | root* | parent*) ;;  # changed in the image's bytes, below
   *)
     at=$(grep -n -m 1 "^$how" "$forgery/build-record.txt" | cut -d: -f1)
     text=$text awk -v n="$at" 'NR == n { print ENVIRON["text"]; next } 1' "$work/signed/Tolvanix/build-record.txt" >"$forgery/build-record.txt"
@@ -178,16 +189,18 @@ for row in "${forged[@]}"; do
     xorriso -as mkisofs -quiet -J -r -graft-points -o "$forgery.iso" "/=$forgery" "${joliet[@]}" 2>/dev/null
     rm -r "$forgery"
     forgery+=.iso
-    # Its bytes changed as HOW says: UDF's descriptor after the terminator; the placeholder renamed
+    # Its bytes changed as HOW says: a partition table's signature in the system area; UDF's
+    # descriptor after the terminator; the placeholder renamed
     # where it is written (in UTF-16 big-endian in Joliet's names, in ASCII in Rock Ridge's, whose
     # extension then takes another name); or the changed launcher added at the end of the volume and
     # the Joliet root's entry for it in a copy of the root that the Joliet descriptor names, or in
     # the root's second entry.
     swaps=()
-    [[ $how != joliet* ]] || swaps=(n "$placeholder" "$text")
+    [[ $how != joliet* && $how != link* ]] || swaps=(n "$placeholder" "$text")
     [[ $how != rock* ]] || swaps=(C Aroject1.exe Project1.exe C RRIP_1991A XXIP_1991A)
     perl -e 'my ($file, $how, $changed, @swaps) = @ARGV;
       open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
+      substr($d, 510, 2) = "\x55\xaa" if $how eq "partition";
       substr($d, 19 * 2048, 7) = "\0NSR02\1" if $how eq "udf";
       while (my ($as, $from, $to) = splice(@swaps, 0, 3)) {
         my ($a, $b) = map { pack("$as*", map { ord } split //) } $from, $to;
