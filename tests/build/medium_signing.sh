@@ -174,6 +174,7 @@ program AA64 "$work/arm64.exe"
 perl -0777 -pe 's{<trustInfo .*</compatibility>}{my $d = q{<dependency><dependentAssembly><assemblyIdentity type="win32"
       name="Microsoft.Windows.Common-Controls" version="6.0.0.0" processorArchitecture="x86"
       publicKeyToken="6595b64144ccf1df" language="*"/></dependentAssembly></dependency>};
+  length($&) >= length $d or die "the common controls'"'"' dependency is longer than what it replaces\n";
   $d . " " x (length($&) - length $d)}se or die "the stand-in carries no trustInfo\n"' "$standin" >"$work/no-level.exe"
 # The launcher has no manifest by design: as a setup program, it is one that declares no level.
 medium vendor-kinds ENGLISH_SETUP="$bin/Project1.exe" GERMAN_SETUP="$work/x64.exe" FRENCH_SETUP="$work/arm64.exe"
