@@ -10,3 +10,8 @@ medium_root=(English German French Project1.exe autorun.inf build-record.txt)
 medium_autorun=$'[autorun]\r\nopen=Project1.exe\r\nicon=Project1.exe,0\r\nlabel=Tolvanix\r\n'
 record_heading="Tolvanix medium: how its launcher, Project1.exe, was built (tools/verify-medium checks it)"
 record_uncommitted="uncommitted changes (Project1.exe was built with them; a rebuild of the commit may differ)"
+# The discs a medium is written to, smallest first: the name MEDIUM_DISC gives it, how many bytes the
+# smallest blank of its kind holds (an 80-minute CD-R of 360,000 sectors; DVD+R, DVD-R DL and BD-R
+# as their formats count sectors of 2048 bytes), and what it is called.
+medium_discs=("cd 737280000 CD (700 MB)" "dvd 4700372992 DVD (4.7 GB)" "dvd-dl 8543666176 DVD DL (8.5 GB)"
+              "bd 25025314816 BD (25 GB)")

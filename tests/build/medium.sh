@@ -41,7 +41,7 @@ done
 if MEDIUM_IMAGE=$work/bad.iso GERMAN_SETUP=$work/no-such-setup.exe "$src/tools/make-medium" 2>"$work/bad.err"; then
   fail "a missing installer was accepted"
 fi
-grep -q 'German setup program' "$work/bad.err" || fail "the error does not say which: $(cat "$work/bad.err")"
+grep -q 'German installer' "$work/bad.err" || fail "the error does not say which: $(cat "$work/bad.err")"
 [ ! -e "$work/bad.iso" ] || fail "an image was written although an installer was missing"
 
 # The extracted image as drive N:, and the launcher started from its root.

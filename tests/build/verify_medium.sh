@@ -15,7 +15,8 @@ set -euo pipefail
 usage='usage: verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS [fresh]'
 src=${1:?$usage}
 work=${2:?$usage}
-export PE_FACTS=${3:?$usage}  # make-medium reads the setups with it: the clone builds nothing
+export PE_FACTS=${3:?$usage}  # make-medium reads the setups with it, and their files with the program beside it:
+export MEDIUM_FILES=${PE_FACTS%/*}/medium_files  # the clone builds nothing
 fresh=${4:-}
 fail() { echo "FAIL: $*"; exit 1; }
 rm -rf "$work"; mkdir -p "$work"
