@@ -1,4 +1,5 @@
-# What make-medium writes on a medium and verify-medium reads back, stated once; sourced.
+# What make-medium writes on a medium and verify-medium reads back, stated once, and how either
+# shows what it read; sourced.
 # The launcher's toolchain: the Debian packages whose files make Project1.exe's bytes (the mingw-w64
 # compiler, binutils, the runtime and headers, and CMake). install-deps installs them, the build
 # record gives their versions, and verify-medium compares those with the rebuild's.
@@ -15,3 +16,16 @@ record_uncommitted="uncommitted changes (Project1.exe was built with them; a reb
 # as their formats count sectors of 2048 bytes), and what it is called.
 medium_discs=("cd 737280000 CD (700 MB)" "dvd 4700372992 DVD (4.7 GB)" "dvd-dl 8543666176 DVD DL (8.5 GB)"
               "bd 25025314816 BD (25 GB)")
+# TEXT from a medium or a vendor's files as it may reach a terminal: every byte outside printable
+# ASCII, and the backslash, as \xNN; no more than 200 bytes of it.
+escaped() {
+  local LC_ALL=C
+  local text=${1:0:200} out= c i
+  for ((i = 0; i < ${#text}; i++)); do
+    c=${text:i:1}
+    [[ $c == [\ -~] && $c != \\ ]] || printf -v c '\\x%02x' "'$c"
+    out+=$c
+  done
+  printf %s "$out"
+  [ ${#text} = ${#1} ] || printf '...'
+}

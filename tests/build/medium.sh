@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The medium image, signed with a test certificate: what it holds, that a bad installer name
-# writes none, that the signed launcher keeps its resources, that Windows (as Wine plays it) trusts
-# its signature and not a tampered copy, and that the launcher at the root of the extracted image,
-# mapped as a drive, starts the chosen setup program.
+# The medium image, signed with a test certificate, its English installer a vendor's folder: what
+# it holds, that a bad installer name writes none, that the signed launcher keeps its resources,
+# that Windows (as Wine plays it) trusts its signature and not a tampered copy, and that the
+# launcher at the root of the extracted image, mapped as a drive, starts English\setup.exe (the
+# vendor's Setup.exe), which finds its package beside itself by its own path.
 # Runs in the test run's Wine session (WINE_SESSION_DIR).
 set -euo pipefail
 src=${1:?usage: medium.sh SOURCE_DIR WORK_DIR}
@@ -22,11 +23,16 @@ standin=$bin/setup_standin.exe
 . "$src/tests/build/test_pki.sh"
 make_test_pki "$work/pki"
 
-# A vendor's installers in place of the demonstration ones: here the recording stand-in.
-MEDIUM_IMAGE=$image ENGLISH_SETUP=$standin GERMAN_SETUP=$standin FRENCH_SETUP=$standin \
+# A vendor's installers in place of the demonstration ones: here the recording stand-in, for
+# English in a folder beside its package, as a bootstrapper stands beside its .msi.
+mkdir -p "$work/english/Data/Nested"
+cp "$standin" "$work/english/Setup.exe"
+echo "the English package" >"$work/english/setup.msi"
+echo "a cabinet" >"$work/english/Data/Nested/data1.cab"
+MEDIUM_IMAGE=$image ENGLISH_SETUP=$work/english GERMAN_SETUP=$standin FRENCH_SETUP=$standin \
   SIGN_CERT=$work/pki/chain.pem SIGN_KEY=$work/pki/sign.key "$src/tools/make-medium" 2>"$work/medium.err"
 listing=$(xorriso -indev "$image" -find / -type f 2>/dev/null | tr -d "'" | sort)
-expected=$'/English/setup.exe\n/French/setup.exe\n/German/setup.exe\n/Project1.exe\n/autorun.inf\n/build-record.txt'
+expected=$'/English/Data/Nested/data1.cab\n/English/Setup.exe\n/English/setup.msi\n/French/setup.exe\n/German/setup.exe\n/Project1.exe\n/autorun.inf\n/build-record.txt'
 [ "$listing" = "$expected" ] || fail "the image holds"$'\n'"$listing"
 # A Joliet supplementary volume descriptor (type 2, "CD001", UCS-2 escape "%/E") follows the
 # primary one, so Windows sees the names as they are.
@@ -68,9 +74,14 @@ export STANDIN_RECORD=$(windows_path "$work/record.txt")
 # Every wait has a limit, so a press that goes astray fails the test instead of hanging it.
 (cd "$work" && timeout 120 wine 'N:\Project1.exe' >"$work/launcher.log" 2>&1) &
 launcher=$!
-timeout 120 wine "$work/window_tool.exe" click Tolvanix French >"$work/tool.log" 2>&1 ||
+timeout 120 wine "$work/window_tool.exe" click Tolvanix English >"$work/tool.log" 2>&1 ||
   fail "the launcher's window did not come ready from N: $(cat "$work/tool.log")"
-wait $launcher || fail "the launcher did not end within two minutes of the press on French"
+wait $launcher || fail "the launcher did not end within two minutes of the press on English"
 for _ in $(seq 600); do grep -q '^end' "$work/record.txt" 2>/dev/null && break; sleep 0.1; done
-grep -qx 'path=N:\\French\\setup.exe' "$work/record.txt" || fail "expected N:\\French\\setup.exe to start: $(cat "$work/record.txt" 2>&1)"
-echo "ok: image lists, names Joliet, refuses a missing installer, keeps the signed launcher's resources and trust, and launches from its root"
+[ -e "$work/record.txt" ] || fail "no setup program started within a minute of the press on English"
+# Windows finds Setup.exe for setup.exe; the folder it runs from is not its own, yet it finds its
+# package.
+grep -qix 'path=N:\\English\\setup.exe' "$work/record.txt" || fail "expected N:\\English\\setup.exe to start: $(cat "$work/record.txt")"
+! grep -qix 'cwd=N:\\English' "$work/record.txt" || fail "the setup program ran in its own folder, which proves nothing of how it finds its package"
+grep -qx 'beside=the English package' "$work/record.txt" || fail "the setup program did not find its package beside itself: $(cat "$work/record.txt")"
+echo "ok: image lists, names Joliet, refuses a missing installer, keeps the signed launcher's resources and trust, and launches a vendor's folder's setup from its root, which finds its package"

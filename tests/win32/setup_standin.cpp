@@ -1,6 +1,8 @@
 // A setup program for tests: records how it was started, then exits. The record goes to the
 // file named by STANDIN_RECORD (inherited from the test through the launcher), appended, so a
-// test also sees a second start. Without STANDIN_RECORD it records nothing. With
+// test also sees a second start. Without STANDIN_RECORD it records nothing. As a bootstrapper
+// finds its package, it reads the first line of setup.msi beside itself, by its own path, and
+// records it (or "none"). With
 // STANDIN_LEAVE_WINDOW it first shows a window of that caption and stays until the window is
 // closed: a window that a setup leaves behind, for the kit to name.
 
@@ -30,6 +32,22 @@ std::wstring ShowState()
     return (startup.dwFlags & STARTF_USESHOWWINDOW) ? std::to_wstring(startup.wShowWindow) : L"none";
 }
 
+// The first line of setup.msi in the program's own folder, or "none".
+std::string Beside()
+{
+    std::wstring path = ExecutablePath().value_or(L"");
+    path = path.substr(0, path.find_last_of(L'\\') + 1) + L"setup.msi";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "none";
+    char text[256];
+    DWORD got = 0;
+    ReadFile(file, text, sizeof text, &got, nullptr);
+    CloseHandle(file);
+    const std::string content(text, got);
+    return content.substr(0, content.find('\n'));
+}
+
 }  // namespace
 
 int wmain()
@@ -44,7 +62,7 @@ int wmain()
     // The Windows version is what Wine imitates, under Wine.
     const std::string record = Utf8(L"path=" + ExecutablePath().value_or(L"") + L"\ncwd=" + CurrentDirectory() +
                                     L"\ncommandline=" + GetCommandLineW() + L"\nshow=" + ShowState()) +
-                               "\nwindows=" + WindowsVersion() + "\nend\n";
+                               "\nwindows=" + WindowsVersion() + "\nbeside=" + Beside() + "\nend\n";
     HANDLE file = CreateFileW(recordPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)

@@ -96,13 +96,19 @@ std::string KindOf(mode_t mode)
 
 // --- check -----------------------------------------------------------------------------------
 
-// Each rule broken, a line on stderr; the first few only, then how many more.
+// Each rule broken, a line on stderr (once, though the same folder is given for each language);
+// the first few only, then how many more.
 class Problems {
 public:
     void Add(const std::string& path, const std::string& rule)
     {
-        if (++count_ <= shownAtMost)
-            std::cerr << Shown(path) << ": " << rule << '\n';
+        const std::string line = Shown(path) + ": " + rule;
+        if (std::find(shown_.begin(), shown_.end(), line) != shown_.end())
+            return;
+        if (++count_ <= shownAtMost) {
+            std::cerr << line << '\n';
+            shown_.push_back(line);
+        }
     }
     int Count() const { return count_; }
     void End() const
@@ -114,6 +120,7 @@ public:
 private:
     static constexpr int shownAtMost = 20;
     int count_ = 0;
+    std::vector<std::string> shown_;
 };
 
 class Checker final : public Visitor {
