@@ -14,12 +14,6 @@
 
 namespace medium {
 
-Fd::~Fd()
-{
-    if (fd_ >= 0)
-        close(fd_);
-}
-
 std::size_t Units(const std::string& name)
 {
     const auto units = Utf16(name);

@@ -2,31 +2,15 @@
 // order of their bytes, so that a walk is the same whatever order the file system lists them in.
 #pragma once
 
+#include "fd.h"
+
 #include <sys/stat.h>
 
 #include <cstddef>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace medium {
-
-// An open file or folder, closed with its owner.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept { std::swap(fd_, other.fd_); return *this; }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd();
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
 
 struct Entry {
     int folder;               // the open folder that holds it

@@ -1,0 +1,121 @@
+// medium_files lay: the installers as STAGE/LANGUAGE/..., each file the very one that was opened
+// and checked to be a file, linked where the file system allows (no second copy of gigabytes),
+// copied where it does not.
+
+#include "commands.h"
+#include "folder_walk.h"
+#include "shown.h"
+#include "windows_names.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace medium {
+namespace {
+
+class Layer final : public Visitor {
+public:
+    explicit Layer(int stage) : stage_(stage) {}
+
+    void Lay(const Installer& installer)
+    {
+        language_ = installer.language;
+        if (mkdirat(stage_, language_.c_str(), 0755) != 0)
+            Fail(Shown(language_) + " cannot be made in the stage: " + Why());
+        struct stat status {};
+        if (stat(installer.path.c_str(), &status) != 0)
+            Fail(Shown(installer.path) + " went away while it was read");
+        if (S_ISREG(status.st_mode)) {
+            Place(Fd(open(installer.path.c_str(), O_RDONLY | O_CLOEXEC)), language_ + "/setup.exe", installer.path);
+            return;
+        }
+        Fd top(open(installer.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!top)
+            Fail(Shown(installer.path) + " cannot be read: " + Why());
+        top_ = installer.path;
+        Walk(top.get(), TopUnits(installer), *this);
+    }
+
+    void Folder(const std::string&, const std::vector<std::string>&) override {}
+
+    Fd Visit(const Entry& entry) override
+    {
+        const std::string where = top_ + '/' + entry.path;
+        if (!WhyNotCarried(entry.name).empty())
+            Changed(where);
+        const std::string placed = language_ + '/' + entry.path;
+        if (S_ISDIR(entry.status.st_mode)) {
+            if (mkdirat(stage_, placed.c_str(), 0755) != 0)
+                Fail(Shown(placed) + " cannot be made in the stage: " + Why());
+            Fd inner(openat(entry.folder, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!inner)
+                Changed(where);
+            return inner;
+        }
+        if (!S_ISREG(entry.status.st_mode))
+            Changed(where);
+        Place(Fd(openat(entry.folder, entry.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)), placed, where);
+        return {};
+    }
+
+private:
+    [[noreturn]] static void Changed(const std::string& where)
+    {
+        Fail(Shown(where) + " changed while it was read");
+    }
+
+    // FILE, opened, as PLACED in the stage: linked through the open file itself, so that no other
+    // file can take its place meanwhile; or copied from it.
+    void Place(const Fd& file, const std::string& placed, const std::string& where)
+    {
+        struct stat status {};
+        if (!file || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            static_cast<std::uint64_t>(status.st_size) >= fourGiB)
+            Changed(where);
+        const std::string opened = "/proc/self/fd/" + std::to_string(file.get());
+        if (linkat(AT_FDCWD, opened.c_str(), stage_, placed.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            Copy(file, placed, where);
+        std::printf("%lld\t%llu:%llu\t%s\n", static_cast<long long>(status.st_size),
+                    static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino),
+                    placed.c_str());
+    }
+
+    void Copy(const Fd& file, const std::string& placed, const std::string& where)
+    {
+        Fd copy(openat(stage_, placed.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!copy)
+            Fail(Shown(placed) + " cannot be written in the stage: " + Why());
+        buffer_.resize(bufferBytes);
+        for (;;) {
+            const ssize_t got = read(file.get(), buffer_.data(), buffer_.size());
+            if (got < 0)
+                Fail(Shown(where) + " cannot be read: " + Why());
+            if (got == 0)
+                return;
+            if (write(copy.get(), buffer_.data(), static_cast<std::size_t>(got)) != got)
+                Fail("the copy of " + Shown(where) + " cannot be written: " + Why());
+        }
+    }
+
+    int stage_;
+    std::string language_, top_;
+    std::vector<char> buffer_;
+};
+
+}  // namespace
+
+int Lay(const std::string& stagePath, const std::vector<Installer>& installers)
+{
+    Fd stage(open(stagePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!stage)
+        Fail("the stage " + Shown(stagePath) + " cannot be opened: " + Why());
+    Layer layer(stage.get());
+    for (const Installer& installer : installers)
+        layer.Lay(installer);
+    return 0;
+}
+
+}  // namespace medium
