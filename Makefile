@@ -29,16 +29,20 @@ demo: windows
 	tools/demo
 
 # An ISO image of the medium, build/Tolvanix.iso, with its tree and SHA256SUMS beside it;
-# ENGLISH_SETUP=... GERMAN_SETUP=... FRENCH_SETUP=... put a vendor's installers in place of the
-# demonstration ones; SIGN_PKCS12/SIGN_PASSWORD_FILE or SIGN_CERT/SIGN_KEY sign the launcher,
-# SIGN_TIMESTAMP_URL timestamps it, SOURCE_DATE_EPOCH makes the image reproducible (README).
+# ENGLISH_SETUP=... GERMAN_SETUP=... FRENCH_SETUP=... put a vendor's installers (a setup program or
+# a folder each) in place of the demonstration ones; MEDIUM_DISC=cd|dvd|dvd-dl|bd the disc it must
+# fit; SIGN_PKCS12/SIGN_PASSWORD_FILE or SIGN_CERT/SIGN_KEY sign the launcher, SIGN_TIMESTAMP_URL
+# timestamps it, SOURCE_DATE_EPOCH makes the image reproducible (README).
 medium: windows native
 	tools/make-medium
 
 # The launcher against a ladder of baselines in the same run; BENCH_RUNS=N rounds (default 101),
 # BENCH_ALSO="NAME=PROGRAM ..." other builds to hold against it. Results also in build/bench/results.md.
-bench: windows
+# Then make-medium on a vendor's folder of 2 GB against writing its image alone; BENCH_MEDIUM_ROUNDS=N
+# rounds (default 9). Results also in build/bench/medium.md.
+bench: windows native
 	bench/run
+	bench/medium
 
 # Redraws the icon and the welcome picture into resources/ and their previews into docs/.
 # The executable's build never needs this: the results are committed.

@@ -32,14 +32,16 @@ void RequireBelow(const std::string& path)
 // was is read again.
 class SumsByFile {
 public:
-    const std::string* Find(const struct stat& status) const
+    const char* Find(const struct stat& status) const
     {
         const Slot& slot = slots_[Place(status)];
-        return slot.used && slot.device == status.st_dev && slot.inode == status.st_ino ? &slot.sum : nullptr;
+        return slot.used && slot.device == status.st_dev && slot.inode == status.st_ino ? slot.sum.data() : nullptr;
     }
     void Keep(const struct stat& status, const std::string& sum)
     {
-        slots_[Place(status)] = {true, status.st_dev, status.st_ino, sum};
+        Slot& slot = slots_[Place(status)];
+        slot = {true, status.st_dev, status.st_ino, {}};
+        sum.copy(slot.sum.data(), slot.sum.size() - 1);
     }
 
 private:
@@ -47,13 +49,13 @@ private:
         bool used = false;
         dev_t device = 0;
         ino_t inode = 0;
-        std::string sum;
+        std::array<char, 65> sum{};
     };
     static std::size_t Place(const struct stat& status)
     {
-        return (static_cast<std::uint64_t>(status.st_ino) * 0x9E3779B97F4A7C15u ^ status.st_dev) >> 49;
+        return (static_cast<std::uint64_t>(status.st_ino) * 0x9E3779B97F4A7C15u ^ status.st_dev) >> 50;
     }
-    std::vector<Slot> slots_ = std::vector<Slot>(std::size_t{1} << 15);
+    std::vector<Slot> slots_ = std::vector<Slot>(std::size_t{1} << 14);
 };
 
 class Summer {
@@ -68,8 +70,8 @@ public:
         if (!file || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
             Fail(Shown(path) + " is no file of the stage");
         std::string sum;
-        if (const std::string* known = sums_.Find(status)) {
-            sum = *known;
+        if (const char* known = sums_.Find(status)) {
+            sum = known;
         } else {
             posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
             Sha256 digest;

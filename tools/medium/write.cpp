@@ -130,8 +130,10 @@ int Write(const std::string& path, std::uint64_t total, const std::string& label
         if (got < 0)
             failed = "standard input cannot be read: " + Why();
         slot.count = got > 0 ? static_cast<std::size_t>(got) : 0;
+        // Written as xorriso writes a file, a little at a time: the page cache takes large writes
+        // more slowly.
         for (std::size_t at = 0; at < slot.count && failed.empty();) {
-            const ssize_t put = write(out.get(), slot.bytes.data() + at, slot.count - at);
+            const ssize_t put = write(out.get(), slot.bytes.data() + at, std::min<std::size_t>(slot.count - at, 32768));
             if (put < 0)
                 failed = Shown(path) + " cannot be written: " + Why();
             at += put > 0 ? static_cast<std::size_t>(put) : 0;
