@@ -5,6 +5,10 @@
 # record gives their versions, and verify-medium compares those with the rebuild's.
 launcher_toolchain=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
                     mingw-w64-common cmake cmake-data)
+# The mastering tool: xorriso and the libraries whose code lays out and writes the image's bytes
+# (their names as dpkg patterns: Debian 13 names them with t64). The build record gives their
+# versions, and verify-medium writes an image again only with the same.
+mastering_tool=(xorriso 'libisoburn1*' 'libisofs6*' 'libburn4*')
 # What a medium holds at its root; its autorun.inf, which opens the launcher with its icon; and the
 # build record's fixed texts.
 medium_root=(English German French Project1.exe autorun.inf build-record.txt)

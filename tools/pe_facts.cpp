@@ -15,9 +15,17 @@
 //                               for one
 //   pe_facts signature FILE OUT   writes the Authenticode signature (PKCS#7, DER) to OUT;
 //                               exits 1 when the file carries none
+//   pe_facts authenticode FILE    prints "digest-computed HEX", the file's Authenticode SHA-256
+//                               (as Windows and osslsigncode compute it: all of the file but the
+//                               checksum, the certificate table's entry and the table), then what
+//                               its signature says and whether it holds (authenticode.h); exits 1
+//                               when the file carries none
 //   pe_facts manifest FILE OUT    writes the manifest of ID 1 to OUT; exits 1 when it has none
 // Exits 2, saying why, on a file that is not a well-formed PE image (32- or 64-bit), and 3 when
 // OUT cannot be written.
+
+#include "authenticode.h"
+#include "sha256.h"
 
 #include <algorithm>
 #include <cctype>
@@ -312,19 +320,43 @@ size_t DerLength(const Image& image, size_t at)
 }
 
 // The first entry of the certificate table (whose address, unlike the other directories', is a
-// file offset), when it is a PKCS#7 signature: its DER, without the entry's padding.
-int WriteSignature(const Image& image, const Headers& h, const char* out)
+// file offset), when it is a PKCS#7 signature: where its DER lies, without the entry's padding;
+// 0, 0 when the file carries none.
+std::pair<size_t, size_t> Signature(const Image& image, const Headers& h)
 {
     const auto [at, size] = Directory(image, h, 4);
     if (!at || size < 8 || image.U16(at + 6) != 2)
-        return 1;
+        return {0, 0};
     const std::uint32_t entryLength = image.U32(at);
     if (entryLength < 8)
         Malformed("the certificate entry is shorter than its own header");
     const size_t der = at + 8, length = DerLength(image, der);
     if (image.U8(der) != 0x30 || length > entryLength - 8 || length > image.bytes.size() - der)
         Malformed("the signature is no DER sequence within its entry");
-    return WriteOut(image, der, length, out);
+    return {der, length};
+}
+
+int WriteSignature(const Image& image, const Headers& h, const char* out)
+{
+    const auto [der, length] = Signature(image, h);
+    return der ? WriteOut(image, der, length, out) : 1;
+}
+
+// The digest an Authenticode signature vouches for: the file up to its certificate table, less
+// the checksum and the table's directory entry, which signing changes.
+std::string AuthenticodeDigest(const Image& image, const Headers& h)
+{
+    const size_t entry = h.optional + (h.wide ? 112 : 96) + 8 * 4;
+    const auto [table, size] = Directory(image, h, 4);
+    const size_t end = table && table <= image.bytes.size() ? table : image.bytes.size();
+    image.Within(entry, 8, "the certificate table's entry lies beyond the end of the file");
+    if (end < entry + 8)
+        Malformed("the certificate table lies within the headers");
+    medium::Sha256 digest;
+    digest.Add(image.bytes.data(), h.checksumField);
+    digest.Add(image.bytes.data() + h.checksumField + 4, entry - h.checksumField - 4);
+    digest.Add(image.bytes.data() + entry + 8, end - entry - 8);
+    return digest.Hex();
 }
 
 // The addresses that base relocations fix up when Windows loads the image elsewhere than at its
@@ -419,11 +451,13 @@ std::uint32_t StackGuardChecks(const Image& image, const Headers& h, const std::
 int main(int argc, char** argv)
 {
     const std::string mode = argc == 4 ? argv[1] : "";
-    if (argc != 2 && mode != "signature" && mode != "manifest") {
-        std::fprintf(stderr, "usage: pe_facts FILE | pe_facts signature FILE OUT | pe_facts manifest FILE OUT\n");
+    const bool authenticode = argc == 3 && std::string(argv[1]) == "authenticode";
+    if (argc != 2 && mode != "signature" && mode != "manifest" && !authenticode) {
+        std::fprintf(stderr, "usage: pe_facts FILE | pe_facts signature FILE OUT | pe_facts manifest FILE OUT"
+                             " | pe_facts authenticode FILE\n");
         return 2;
     }
-    fileName = argv[argc == 4 ? 2 : 1];
+    fileName = argv[argc - (argc == 4 ? 2 : 1)];
     std::ifstream in(fileName, std::ios::binary);
     if (!in)
         Malformed("cannot be read");
@@ -431,6 +465,16 @@ int main(int argc, char** argv)
     const Headers h = ReadHeaders(image);
     if (mode == "signature")
         return WriteSignature(image, h, argv[3]);
+    if (authenticode) {
+        const auto [der, length] = Signature(image, h);
+        if (!der)
+            return 1;
+        std::printf("digest-computed %s\n", AuthenticodeDigest(image, h).c_str());
+        if (!PrintAuthenticode({image.bytes.begin() + static_cast<std::ptrdiff_t>(der),
+                                image.bytes.begin() + static_cast<std::ptrdiff_t>(der + length)}))
+            Malformed("the signature is no Authenticode signature");
+        return 0;
+    }
     if (mode == "manifest") {
         const std::vector<Resource> manifests = Manifests(image, h);
         const Resource* manifest = ProcessManifest(manifests);

@@ -1,0 +1,203 @@
+// An Authenticode signature read with OpenSSL from its own structure, as Windows checks it: the
+// digest it signs (the SpcIndirectDataContent's), whether the signer's signature over its
+// authenticated attributes holds with the signer's own certificate and those attributes name that
+// content, who signed and when, and the RFC 3161 timestamp, whether its own signature holds and
+// it stamps this signature. Chains of trust are the verifier's machine's business, not read here.
+
+#include "authenticode.h"
+
+#include <openssl/cms.h>
+#include <openssl/evp.h>
+#include <openssl/objects.h>
+#include <openssl/pkcs7.h>
+#include <openssl/ts.h>
+#include <openssl/x509.h>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+
+namespace {
+
+template <typename T, void (*Free)(T*)>
+struct Deleter {
+    void operator()(T* p) const { Free(p); }
+};
+template <typename T, void (*Free)(T*)>
+using Owned = std::unique_ptr<T, Deleter<T, Free>>;
+
+void FreeBytes(unsigned char* p)
+{
+    OPENSSL_free(p);
+}
+
+void FreeSequence(ASN1_SEQUENCE_ANY* sequence)
+{
+    sk_ASN1_TYPE_pop_free(sequence, ASN1_TYPE_free);
+}
+
+std::string Hex(const unsigned char* bytes, size_t count)
+{
+    std::string hex;
+    for (size_t i = 0; i < count; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        hex += pair;
+    }
+    return hex;
+}
+
+std::string Digest(const EVP_MD* md, const unsigned char* bytes, size_t count)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!md || EVP_Digest(bytes, count, digest, &length, md, nullptr) != 1)
+        return {};
+    return Hex(digest, length);
+}
+
+// A time as seconds since 1970, or "none".
+std::string Seconds(const ASN1_TIME* time)
+{
+    std::tm tm{};
+    if (!time || ASN1_TIME_to_tm(time, &tm) != 1)
+        return "none";
+    return std::to_string(static_cast<long long>(timegm(&tm)));
+}
+
+// The bytes within a DER value: past its tag and length.
+std::pair<const unsigned char*, size_t> Contents(const unsigned char* der, size_t size)
+{
+    long length = 0;
+    int tag = 0, cls = 0;
+    const unsigned char* p = der;
+    if (ASN1_get_object(&p, &length, &tag, &cls, static_cast<long>(size)) & 0x80)
+        return {nullptr, 0};
+    return {p, static_cast<size_t>(length)};
+}
+
+// An object identifier in dotted form.
+std::string Dotted(const ASN1_OBJECT* object)
+{
+    char text[128];
+    return object && OBJ_obj2txt(text, sizeof text, object, 1) > 0 ? text : "";
+}
+
+// The first value of SIGNER's unauthenticated attribute of that identifier.
+ASN1_TYPE* Unauthenticated(PKCS7_SIGNER_INFO* signer, const std::string& identifier)
+{
+    for (int i = 0; i < sk_X509_ATTRIBUTE_num(signer->unauth_attr); ++i) {
+        X509_ATTRIBUTE* attribute = sk_X509_ATTRIBUTE_value(signer->unauth_attr, i);
+        if (Dotted(X509_ATTRIBUTE_get0_object(attribute)) == identifier)
+            return X509_ATTRIBUTE_get0_type(attribute, 0);
+    }
+    return nullptr;
+}
+
+// The RFC 3161 timestamp in SIGNER's unauthenticated attributes (Microsoft's identifier for it):
+// its time, and whether its own signature holds and it stamps SIGNER's signature value.
+void PrintTimestamp(PKCS7_SIGNER_INFO* signer)
+{
+    ASN1_TYPE* attribute = Unauthenticated(signer, "1.3.6.1.4.1.311.3.3.1");
+    if (!attribute || attribute->type != V_ASN1_SEQUENCE) {
+        std::printf("timestamp none\n");
+        return;
+    }
+    const unsigned char* p = attribute->value.sequence->data;
+    Owned<CMS_ContentInfo, CMS_ContentInfo_free> token(d2i_CMS_ContentInfo(nullptr, &p, attribute->value.sequence->length));
+    Owned<BIO, BIO_free_all> content(BIO_new(BIO_s_mem()));
+    // The token's signature over its content, with the certificate it carries.
+    const bool holds = token && CMS_verify(token.get(), nullptr, nullptr, nullptr, content.get(),
+                                           CMS_NO_SIGNER_CERT_VERIFY | CMS_BINARY) == 1;
+    ASN1_OCTET_STRING** inner = token ? CMS_get0_content(token.get()) : nullptr;
+    p = inner && *inner ? (*inner)->data : nullptr;
+    Owned<TS_TST_INFO, TS_TST_INFO_free> info(p ? d2i_TS_TST_INFO(nullptr, &p, (*inner)->length) : nullptr);
+    if (!info) {
+        std::printf("timestamp unreadable\n");
+        return;
+    }
+    TS_MSG_IMPRINT* imprint = TS_TST_INFO_get_msg_imprint(info.get());
+    const X509_ALGOR* algorithm = TS_MSG_IMPRINT_get_algo(imprint);
+    const ASN1_OCTET_STRING* stamped = TS_MSG_IMPRINT_get_msg(imprint);
+    const EVP_MD* md = EVP_get_digestbyobj(algorithm->algorithm);
+    const bool ofThis = Digest(md, signer->enc_digest->data, static_cast<size_t>(signer->enc_digest->length)) ==
+                        Hex(stamped->data, static_cast<size_t>(stamped->length));
+    std::printf("timestamp %s %s\n", Seconds(TS_TST_INFO_get_time(info.get())).c_str(),
+                holds && ofThis ? "holds" : "broken");
+}
+
+}  // namespace
+
+bool PrintAuthenticode(const std::vector<unsigned char>& signature)
+{
+    const unsigned char* p = signature.data();
+    Owned<PKCS7, PKCS7_free> p7(d2i_PKCS7(nullptr, &p, static_cast<long>(signature.size())));
+    if (!p7 || !PKCS7_type_is_signed(p7.get()))
+        return false;
+    PKCS7_SIGNED* signedData = p7->d.sign;
+    PKCS7* contentInfo = signedData->contents;
+    // SpcIndirectDataContent, Authenticode's content, and one signer.
+    if (!contentInfo || Dotted(contentInfo->type) != "1.3.6.1.4.1.311.2.1.4" || !contentInfo->d.other ||
+        contentInfo->d.other->type != V_ASN1_SEQUENCE || sk_PKCS7_SIGNER_INFO_num(signedData->signer_info) != 1)
+        return false;
+    PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(signedData->signer_info, 0);
+
+    // The digest the signature vouches for: the SpcIndirectDataContent's DigestInfo.
+    const ASN1_STRING* indirect = contentInfo->d.other->value.sequence;
+    p = indirect->data;
+    Owned<ASN1_SEQUENCE_ANY, FreeSequence> fields(
+        d2i_ASN1_SEQUENCE_ANY(nullptr, &p, indirect->length));
+    ASN1_TYPE* digestInfo = fields && sk_ASN1_TYPE_num(fields.get()) == 2 ? sk_ASN1_TYPE_value(fields.get(), 1) : nullptr;
+    if (!digestInfo || digestInfo->type != V_ASN1_SEQUENCE)
+        return false;
+    p = digestInfo->value.sequence->data;
+    Owned<X509_SIG, X509_SIG_free> signedDigest(d2i_X509_SIG(nullptr, &p, digestInfo->value.sequence->length));
+    if (!signedDigest)
+        return false;
+    const X509_ALGOR* fileAlgorithm = nullptr;
+    const ASN1_OCTET_STRING* fileDigest = nullptr;
+    X509_SIG_get0(signedDigest.get(), &fileAlgorithm, &fileDigest);
+    std::printf("digest-algorithm %s\n", OBJ_nid2sn(OBJ_obj2nid(fileAlgorithm->algorithm)));
+    std::printf("digest-signed %s\n", Hex(fileDigest->data, static_cast<size_t>(fileDigest->length)).c_str());
+
+    // The signer's certificate, and its signature over the authenticated attributes, which must
+    // name the content's digest (over the content's own bytes, past its tag and length).
+    X509* certificate = X509_find_by_issuer_and_serial(signedData->cert, signer->issuer_and_serial->issuer,
+                                                       signer->issuer_and_serial->serial);
+    const EVP_MD* md = EVP_get_digestbyobj(signer->digest_alg->algorithm);
+    const auto [content, contentSize] = Contents(indirect->data, static_cast<size_t>(indirect->length));
+    ASN1_TYPE* named = PKCS7_get_signed_attribute(signer, NID_pkcs9_messageDigest);
+    const bool namesContent = content && named && named->type == V_ASN1_OCTET_STRING &&
+                              Digest(md, content, contentSize) ==
+                                  Hex(named->value.octet_string->data, static_cast<size_t>(named->value.octet_string->length));
+    unsigned char* attributes = nullptr;
+    const int attributesSize = ASN1_item_i2d(reinterpret_cast<ASN1_VALUE*>(signer->auth_attr), &attributes,
+                                             ASN1_ITEM_rptr(PKCS7_ATTR_VERIFY));
+    Owned<unsigned char, FreeBytes> ownAttributes(attributes);
+    Owned<EVP_MD_CTX, EVP_MD_CTX_free> verifying(EVP_MD_CTX_new());
+    const bool holds = certificate && md && attributesSize > 0 && namesContent &&
+                       EVP_DigestVerifyInit(verifying.get(), nullptr, md, nullptr, X509_get0_pubkey(certificate)) == 1 &&
+                       EVP_DigestVerify(verifying.get(), signer->enc_digest->data,
+                                        static_cast<size_t>(signer->enc_digest->length), attributes,
+                                        static_cast<size_t>(attributesSize)) == 1;
+    std::printf("signature %s\n", holds ? "holds" : "broken");
+    if (certificate) {
+        Owned<BIO, BIO_free_all> subject(BIO_new(BIO_s_mem()));
+        X509_NAME_print_ex(subject.get(), X509_get_subject_name(certificate), 0, XN_FLAG_RFC2253);
+        char* text = nullptr;
+        const long length = BIO_get_mem_data(subject.get(), &text);
+        std::printf("signer %.*s\n", static_cast<int>(length), text);
+        unsigned char fingerprint[EVP_MAX_MD_SIZE];
+        unsigned int fingerprintSize = 0;
+        X509_digest(certificate, EVP_sha256(), fingerprint, &fingerprintSize);
+        std::printf("signer-sha256 %s\n", Hex(fingerprint, fingerprintSize).c_str());
+    }
+    ASN1_TYPE* signingTime = PKCS7_get_signed_attribute(signer, NID_pkcs9_signingTime);
+    std::printf("signed-at %s\n",
+                signingTime && (signingTime->type == V_ASN1_UTCTIME || signingTime->type == V_ASN1_GENERALIZEDTIME)
+                    ? Seconds(signingTime->value.utctime).c_str()
+                    : "none");
+    PrintTimestamp(signer);
+    return true;
+}
