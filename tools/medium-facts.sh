@@ -9,6 +9,14 @@ launcher_toolchain=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-m
 # (their names as dpkg patterns: Debian 13 names them with t64). The build record gives their
 # versions, and verify-medium writes an image again only with the same.
 mastering_tool=(xorriso 'libisoburn1*' 'libisofs6*' 'libburn4*')
+# How make-medium has xorriso write an image (-as mkisofs): names read as the UTF-8 they are,
+# whatever the locale; Joliet names as long as Windows reads them (-joliet-long: 103 characters,
+# and paths past 240); the names sorted, every date the time
+# given, every file readable and every folder searchable by all, owned by root: nothing of who made
+# the files, or when, reaches the image.
+mastering() {  # mastering TIME: xorriso's options, one a line
+  printf '%s\n' -input-charset UTF-8 -J -joliet-long -r -file-mode 0444 -dir-mode 0555 --set_all_file_dates "=$1" -V TOLVANIX
+}
 # What a medium holds at its root; its autorun.inf, which opens the launcher with its icon; and the
 # build record's fixed texts.
 medium_root=(English German French Project1.exe autorun.inf build-record.txt)

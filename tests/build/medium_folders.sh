@@ -78,11 +78,13 @@ tail -n 1 "$work/whole.out" | grep -q "the smallest disc that holds it is a CD (
 # of links; and a file linked into several places, or the same in each folder, stored once --------
 vendor "$work/reordered" "-r"
 ln -f "$work/reordered/Redist/vc_redist.x86.exe" "$work/reordered/Copy of Redist/vc_redist.x86.exe"
-# A copy on another file system (memory), which the tree cannot link to: its files are copied.
+# It lies on another file system (memory), which the tree cannot link to: its files are copied,
+# once for each language, and the copies stored once.
 elsewhere=$(mktemp -d -p /dev/shm)
 trap 'rm -rf "$elsewhere"; writable' EXIT
-cp -r "$work/reordered" "$elsewhere/reordered-copy"
-medium again ENGLISH_SETUP="$work/reordered" GERMAN_SETUP="$elsewhere/reordered-copy" FRENCH_SETUP="$work/vendor"
+[ "$(stat -c %d "$elsewhere")" != "$(stat -c %d "$work")" ] || fail "/dev/shm is on the work folder's file system: no copy is made"
+mv "$work/reordered" "$elsewhere/"
+medium again ENGLISH_SETUP="$elsewhere/reordered" GERMAN_SETUP="$elsewhere/reordered" FRENCH_SETUP="$elsewhere/reordered"
 [ $status = 0 ] || fail "make-medium refused the reordered folder: $(cat "$work/again.out")"
 cmp -s "$work/whole/Tolvanix.iso" "$work/again/Tolvanix.iso" && cmp -s "$work/whole/SHA256SUMS" "$work/again/SHA256SUMS" ||
   fail "the same files in another order, with other dates, modes and links, made another image or other sums"

@@ -20,8 +20,7 @@ namespace medium {
 std::string KindOf(mode_t mode)
 {
     if (S_ISLNK(mode))
-        return "is a symbolic link, which could carry a file of this machine onto the medium: put the file itself in "
-               "its place";
+        return "is a symbolic link";
     if (S_ISCHR(mode) || S_ISBLK(mode))
         return "is a device, not a file";
     if (S_ISFIFO(mode))
@@ -64,6 +63,12 @@ private:
     int count_ = 0;
     std::vector<std::string> shown_;
 };
+
+std::string TooLarge(off_t size)
+{
+    return "is " + std::to_string(size) +
+           " bytes, and a file of 4 GiB or more is more than ISO 9660 as Windows reads it, or FAT32 on a USB stick, can hold";
+}
 
 bool IsSetupName(const std::string& name)
 {
@@ -117,12 +122,13 @@ public:
             }
             return inner;
         }
-        if (!S_ISREG(mode)) {
+        if (S_ISLNK(mode)) {
+            problems_.Add(where, KindOf(mode) + ", which could carry a file of this machine onto the medium: put the file "
+                                                "itself in its place");
+        } else if (!S_ISREG(mode)) {
             problems_.Add(where, KindOf(mode));
         } else if (static_cast<std::uint64_t>(entry.status.st_size) >= fourGiB) {
-            problems_.Add(where, "is " + std::to_string(entry.status.st_size) +
-                                     " bytes, and a file of 4 GiB or more is more than ISO 9660 as Windows reads it, "
-                                     "or FAT32 on a USB stick, can hold");
+            problems_.Add(where, TooLarge(entry.status.st_size));
         } else if (!Fd(openat(entry.folder, entry.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC))) {
             problems_.Add(where, "cannot be read (" + Why() + ")");
         }
@@ -161,6 +167,8 @@ int Check(const std::vector<Installer>& installers)
                                                  installer.language + "\\setup.exe");
         } else if (!S_ISREG(status.st_mode)) {
             problems.Add(installer.path, KindOf(status.st_mode));
+        } else if (static_cast<std::uint64_t>(status.st_size) >= fourGiB) {
+            problems.Add(installer.path, TooLarge(status.st_size));
         }
     }
     problems.End();

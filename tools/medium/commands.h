@@ -29,6 +29,7 @@ std::size_t TopUnits(const Installer& installer);
 int Check(const std::vector<Installer>& installers);
 int Lay(const std::string& stage, const std::vector<Installer>& installers);
 int Sum(const std::string& stage, bool sharedOnly);
+int SumsOf(const std::string& tree);
 int StoreOnce(const std::string& stage);
 int Write(const std::string& path, std::uint64_t total, const std::string& label);
 

@@ -78,8 +78,12 @@ private:
         const std::string opened = "/proc/self/fd/" + std::to_string(file.get());
         if (linkat(AT_FDCWD, opened.c_str(), stage_, placed.c_str(), AT_SYMLINK_FOLLOW) != 0)
             Copy(file, placed, where);
-        std::printf("%lld\t%llu:%llu\t%s\n", static_cast<long long>(status.st_size),
-                    static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino),
+        // The file in the stage, a link or a copy: copies of one file are files of their own.
+        struct stat laid {};
+        if (fstatat(stage_, placed.c_str(), &laid, AT_SYMLINK_NOFOLLOW) != 0)
+            Fail(Shown(placed) + " went away from the stage");
+        std::printf("%lld\t%llu:%llu\t%s\n", static_cast<long long>(laid.st_size),
+                    static_cast<unsigned long long>(laid.st_dev), static_cast<unsigned long long>(laid.st_ino),
                     placed.c_str());
     }
 

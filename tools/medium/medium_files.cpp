@@ -12,6 +12,9 @@
 //                                            sha256sum writes it, "SUM  PATH"; --shared: only of
 //                                            the files whose size a file other than itself shares,
 //                                            the lines sorted by size, then by file
+//   medium_files sums-of TREE                prints each file's SHA-256 as sum does, walking TREE
+//                                            (a medium's tree, someone else's): a name make-medium
+//                                            would refuse, a link, a device, ... ends it, exit 1
 //   medium_files store-once STAGE            reads "SUM  PATH" lines sorted by sum and makes each
 //                                            file a link to the first of its content, so that the
 //                                            image stores that content once
@@ -63,7 +66,7 @@ std::vector<Installer> Installers(char** first, char** last)
 int Usage()
 {
     std::cerr << "usage: medium_files check LANGUAGE=PATH... | lay STAGE LANGUAGE=PATH... | sum [--shared] STAGE"
-                 " | store-once STAGE | write FILE BYTES [LABEL]\n";
+                 " | sums-of TREE | store-once STAGE | write FILE BYTES [LABEL]\n";
     return 2;
 }
 
@@ -86,6 +89,8 @@ int main(int argc, char** argv)
             return Sum(argv[2], false);
         if (command == "sum" && argc == 4 && std::string(argv[2]) == "--shared")
             return Sum(argv[3], true);
+        if (command == "sums-of" && argc == 3)
+            return SumsOf(argv[2]);
         if (command == "store-once" && argc == 3)
             return StoreOnce(argv[2]);
         if (command == "write" && (argc == 4 || argc == 5))

@@ -1,11 +1,12 @@
-// medium_files sum and store-once: each file's SHA-256, and each content stored once. The lines
-// they read are lay's, or their own, sorted; they hold no more than a few lines and a fixed table
+// medium_files sum, sums-of and store-once: each file's SHA-256, and each content stored once. The
+// lines they read are lay's, or their own, sorted; they hold no more than a few lines and a fixed table
 // in memory, however many files there are.
 
 #include "commands.h"
 #include "folder_walk.h"
 #include "sha256.h"
 #include "shown.h"
+#include "windows_names.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -135,6 +136,8 @@ int Sum(const std::string& stagePath, bool sharedOnly)
         const Laid laid = ReadLaid(line);
         if (!sharedOnly) {
             summer.Print(laid.path);
+        } else if (laid.size == "0") {
+            // Empty files take no room on the image: none is linked to another.
         } else if (laid.size != size) {
             size = laid.size, first = laid.file, shared = false;
             waiting = {laid.path};
@@ -150,6 +153,44 @@ int Sum(const std::string& stagePath, bool sharedOnly)
             summer.Print(laid.path);
         }
     }
+    return 0;
+}
+
+namespace {
+
+// A medium's tree, summed file by file: folders and files only, never through a link, each name
+// one that make-medium writes.
+class TreeSummer final : public Visitor {
+public:
+    explicit TreeSummer(int top) : summer_(top) {}
+    void Folder(const std::string&, const std::vector<std::string>&) override {}
+    Fd Visit(const Entry& entry) override
+    {
+        if (const std::string rule = WhyNotCarried(entry.name); !rule.empty())
+            Fail(Shown(entry.path) + " " + rule);
+        if (S_ISDIR(entry.status.st_mode)) {
+            Fd inner(openat(entry.folder, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!inner)
+                Fail(Shown(entry.path) + " cannot be read: " + Why());
+            return inner;
+        }
+        if (!S_ISREG(entry.status.st_mode))
+            Fail(Shown(entry.path) + " " + KindOf(entry.status.st_mode));
+        summer_.Print(entry.path);
+        return {};
+    }
+
+private:
+    Summer summer_;
+};
+
+}  // namespace
+
+int SumsOf(const std::string& treePath)
+{
+    const Fd tree = OpenStage(treePath);
+    TreeSummer summer(tree.get());
+    Walk(tree.get(), 0, summer);
     return 0;
 }
 
