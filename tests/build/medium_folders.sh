@@ -36,7 +36,7 @@ vendor() {
   {
     for i in $(seq 1 12); do printf 'file %s\n' "Data/Part $i/ünïcödé $i.cab" "Data/Part $i/Nested/Deeper/file-$i"; done
     printf 'file %s\n' "Setup.exe" "setup.msi" "README" ".hidden" "#{}[]~!@\$%^&()+=,\`'" \
-      "$(printf 'n%.0s' $(seq 96)).txt" "漢字 テキスト.txt" "Redist/vc_redist.x86.exe" "Copy of Redist/vc_redist.x86.exe"
+      "$(printf 'n%.0s' $(seq 96)).txt" "漢字 テキスト.txt" "Redist/vc_redist.x86.exe" "Copy of Redist/vc_redist.x86.exe" "install.log"
     printf 'folder %s\n' "Empty" "Data/Part 3/Nested/Empty too"
   } | sort $order | while read -r kind path; do
     mkdir -p "$top/$(dirname "$path")"
@@ -46,6 +46,7 @@ vendor() {
       case $path in
       Setup.exe) cp "$standin" "$top/$path" ;;
       setup.msi) echo "the package beside the English setup" >"$top/$path" ;;
+      install.log) : >"$top/$path" ;;
       *vc_redist*) head -c 300000 /dev/zero | tr '\0' r >"$top/$path" ;;
       *) printf 'the bytes of %s\n' "$path" >"$top/$path" ;;
       esac ;;

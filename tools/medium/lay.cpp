@@ -75,8 +75,10 @@ private:
         if (!file || fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
             static_cast<std::uint64_t>(status.st_size) >= fourGiB)
             Changed(where);
+        // An empty file is never linked: empty files share nothing on the image, and linked ones
+        // would be one file there where copies of the folder are several.
         const std::string opened = "/proc/self/fd/" + std::to_string(file.get());
-        if (linkat(AT_FDCWD, opened.c_str(), stage_, placed.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        if (status.st_size == 0 || linkat(AT_FDCWD, opened.c_str(), stage_, placed.c_str(), AT_SYMLINK_FOLLOW) != 0)
             Copy(file, placed, where);
         // The file in the stage, a link or a copy: copies of one file are files of their own.
         struct stat laid {};
