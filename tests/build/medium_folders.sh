@@ -70,6 +70,7 @@ for reader in any norock; do
   done
 done
 (cd "$work/whole" && sha256sum -c --quiet SHA256SUMS) || fail "sha256sum -c SHA256SUMS fails on the tree"
+! "$MEDIUM_FILES" sums-of "$work/whole/Tolvanix" >/dev/full 2>/dev/null || fail "medium_files succeeds when its sums cannot be written"
 files=$(find "$work/whole/Tolvanix" -type f | wc -l)
 [ "$(grep -c '  Tolvanix/' "$work/whole/SHA256SUMS")" = "$files" ] || fail "SHA256SUMS does not list each of the tree's $files files"
 tail -n 1 "$work/whole.out" | grep -q "the smallest disc that holds it is a CD (700 MB)$" ||

@@ -80,7 +80,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string command = argc > 1 ? argv[1] : "";
-    try {
+    const auto run = [&]() -> int {
         if (command == "check" && argc > 2)
             return Check(Installers(argv + 2, argv + argc));
         if (command == "lay" && argc > 3)
@@ -96,6 +96,13 @@ int main(int argc, char** argv)
         if (command == "write" && (argc == 4 || argc == 5))
             return Write(argv[2], std::stoull(argv[3]), argc == 5 ? argv[4] : "");
         return Usage();
+    };
+    try {
+        const int status = run();
+        // What was printed is the result: lines lost to a full disk are a failure, not a shorter list.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout.flush())
+            Fail("standard output cannot be written: " + Why());
+        return status;
     } catch (const std::exception& e) {
         std::cerr << "medium_files: " << e.what() << '\n';
         return 1;
