@@ -159,8 +159,10 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "link in an image|link image|Project1.exe|1|verify-medium: different: Tolvanix.iso holds '/Project1.exe', which is neither a file nor a folder, as no image make-medium writes does"
   "SHA256SUMS with ..|sums|Tolvanix/../../victim.exe|2|$named Tolvanix/../../victim.exe, which is not a file of the medium (line 1)"
   "C1 control in SHA256SUMS|sums|Tolvanix/0"$'\xc2\x9b'"31m "$'\x9b'"0m.exe|1|verify-medium: different: Tolvanix/0\\xc2\\x9b31m \\x9b0m.exe, listed in the published SHA256SUMS, is not on the medium"
+  "case twin of a folder|added|english|1|verify-medium: different: Tolvanix holds "
   "DLL beside a setup|added|English/version.dll|1|verify-medium: different: Tolvanix/English/version.dll is on the medium, and the published SHA256SUMS does not list it"
   "control in a name|added image|English/a"$'\x01'"b.cab|1|verify-medium: different: Tolvanix.iso holds a name with a control character, which make-medium refuses"
+  "device name in an image|added image|English/Aux.txt|1|verify-medium: different: Tolvanix.iso holds what make-medium does not write an image of: "
   "broken signature|signature||1|verify-medium: different: Project1.exe's signature does not hold with its own certificate: Windows shows it as not valid"
   "another signer|signer||1|verify-medium: different: Project1.exe is signed by CN=Tolvanix Test Publisher at "
   "launcher over its bound|oversized||1|verify-medium: different: Project1.exe on the medium is over 4194304 bytes, far more than any launcher this source builds"
@@ -187,7 +189,7 @@ for row in "${forged[@]}"; do
     ln -sf "$victim" "$forgery/Project1.exe"
     [[ $how != *image ]] || placeholder=Aroject1.exe joliet=(-hide "$victim" "/Aroject1.exe=$victim") ;;
   sums) { printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text"; cat "$work/signed/SHA256SUMS"; } >"$work/$name/SHA256SUMS" ;;
-  added*) cp "$victim" "$forgery/$text"; cp "$work/signed/SHA256SUMS" "$work/$name/" ;;
+  added*) cp "$victim" "$forgery/$text"; [[ $how == *image ]] || cp "$work/signed/SHA256SUMS" "$work/$name/" ;;
   # One byte of the signature's last bytes (its RSA value), the sums made to match.
   signature)
     at=$(($(stat -c %s "$forgery/Project1.exe") - 40))
