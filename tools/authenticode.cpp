@@ -6,6 +6,8 @@
 
 #include "authenticode.h"
 
+#include "medium/sha256.h"
+
 #include <openssl/cms.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
@@ -37,24 +39,13 @@ void FreeSequence(ASN1_SEQUENCE_ANY* sequence)
     sk_ASN1_TYPE_pop_free(sequence, ASN1_TYPE_free);
 }
 
-std::string Hex(const unsigned char* bytes, size_t count)
-{
-    std::string hex;
-    for (size_t i = 0; i < count; ++i) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-        hex += pair;
-    }
-    return hex;
-}
-
 std::string Digest(const EVP_MD* md, const unsigned char* bytes, size_t count)
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (!md || EVP_Digest(bytes, count, digest, &length, md, nullptr) != 1)
         return {};
-    return Hex(digest, length);
+    return medium::HexOf(digest, length);
 }
 
 // A time as seconds since 1970, or "none".
@@ -122,7 +113,7 @@ void PrintTimestamp(PKCS7_SIGNER_INFO* signer)
     const ASN1_OCTET_STRING* stamped = TS_MSG_IMPRINT_get_msg(imprint);
     const EVP_MD* md = EVP_get_digestbyobj(algorithm->algorithm);
     const bool ofThis = Digest(md, signer->enc_digest->data, static_cast<size_t>(signer->enc_digest->length)) ==
-                        Hex(stamped->data, static_cast<size_t>(stamped->length));
+                        medium::HexOf(stamped->data, static_cast<size_t>(stamped->length));
     std::printf("timestamp %s %s\n", Seconds(TS_TST_INFO_get_time(info.get())).c_str(),
                 holds && ofThis ? "holds" : "broken");
 }
@@ -159,7 +150,7 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
     const ASN1_OCTET_STRING* fileDigest = nullptr;
     X509_SIG_get0(signedDigest.get(), &fileAlgorithm, &fileDigest);
     std::printf("digest-algorithm %s\n", OBJ_nid2sn(OBJ_obj2nid(fileAlgorithm->algorithm)));
-    std::printf("digest-signed %s\n", Hex(fileDigest->data, static_cast<size_t>(fileDigest->length)).c_str());
+    std::printf("digest-signed %s\n", medium::HexOf(fileDigest->data, static_cast<size_t>(fileDigest->length)).c_str());
 
     // The signer's certificate, and its signature over the authenticated attributes, which must
     // name the content's digest (over the content's own bytes, past its tag and length).
@@ -170,7 +161,7 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
     ASN1_TYPE* named = PKCS7_get_signed_attribute(signer, NID_pkcs9_messageDigest);
     const bool namesContent = content && named && named->type == V_ASN1_OCTET_STRING &&
                               Digest(md, content, contentSize) ==
-                                  Hex(named->value.octet_string->data, static_cast<size_t>(named->value.octet_string->length));
+                                  medium::HexOf(named->value.octet_string->data, static_cast<size_t>(named->value.octet_string->length));
     unsigned char* attributes = nullptr;
     const int attributesSize = ASN1_item_i2d(reinterpret_cast<ASN1_VALUE*>(signer->auth_attr), &attributes,
                                              ASN1_ITEM_rptr(PKCS7_ATTR_VERIFY));
@@ -191,7 +182,7 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
         unsigned char fingerprint[EVP_MAX_MD_SIZE];
         unsigned int fingerprintSize = 0;
         X509_digest(certificate, EVP_sha256(), fingerprint, &fingerprintSize);
-        std::printf("signer-sha256 %s\n", Hex(fingerprint, fingerprintSize).c_str());
+        std::printf("signer-sha256 %s\n", medium::HexOf(fingerprint, fingerprintSize).c_str());
     }
     ASN1_TYPE* signingTime = PKCS7_get_signed_attribute(signer, NID_pkcs9_signingTime);
     std::printf("signed-at %s\n",

@@ -28,6 +28,8 @@ record_uncommitted="uncommitted changes (Project1.exe was built with them; a reb
 # as their formats count sectors of 2048 bytes), and what it is called.
 medium_discs=("cd 737280000 CD (700 MB)" "dvd 4700372992 DVD (4.7 GB)" "dvd-dl 8543666176 DVD DL (8.5 GB)"
               "bd 25025314816 BD (25 GB)")
+# A file's SHA-256 in hex, by OpenSSL, which uses the processor's SHA instructions.
+sha256() { { openssl dgst -sha256 -r <"$1" | cut -d' ' -f1; } 2>/dev/null; }
 # TEXT from a medium or a vendor's files as it may reach a terminal: every byte outside printable
 # ASCII, and the backslash, as \xNN; no more than 200 bytes of it.
 escaped() {

@@ -1,9 +1,14 @@
 // An open file or folder, closed with its owner.
 #pragma once
 
+#include "commands.h"
+#include "shown.h"
+
 #include <unistd.h>
 
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace medium {
 
@@ -26,5 +31,19 @@ public:
 private:
     int fd_ = -1;
 };
+
+// FILE read to its end through BUFFER, each piece handed to TAKE; WHERE names it when it cannot be read.
+template <typename Take>
+void ReadThrough(const Fd& file, std::vector<char>& buffer, const std::string& where, Take take)
+{
+    for (;;) {
+        const ssize_t got = read(file.get(), buffer.data(), buffer.size());
+        if (got < 0)
+            Fail(Shown(where) + " cannot be read: " + Why());
+        if (got == 0)
+            return;
+        take(buffer.data(), static_cast<std::size_t>(got));
+    }
+}
 
 }  // namespace medium

@@ -95,15 +95,10 @@ private:
         if (!copy)
             Fail(Shown(placed) + " cannot be written in the stage: " + Why());
         buffer_.resize(bufferBytes);
-        for (;;) {
-            const ssize_t got = read(file.get(), buffer_.data(), buffer_.size());
-            if (got < 0)
-                Fail(Shown(where) + " cannot be read: " + Why());
-            if (got == 0)
-                return;
-            if (write(copy.get(), buffer_.data(), static_cast<std::size_t>(got)) != got)
+        ReadThrough(file, buffer_, where, [&](const char* bytes, std::size_t count) {
+            if (write(copy.get(), bytes, count) != static_cast<ssize_t>(count))
                 Fail("the copy of " + Shown(where) + " cannot be written: " + Why());
-        }
+        });
     }
 
     int stage_;

@@ -23,18 +23,23 @@ void Sha256::Add(const void* bytes, std::size_t count)
     EVP_DigestUpdate(context_, bytes, count);
 }
 
+std::string HexOf(const unsigned char* bytes, std::size_t count)
+{
+    std::string hex;
+    for (std::size_t i = 0; i < count; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        hex += pair;
+    }
+    return hex;
+}
+
 std::string Sha256::Hex()
 {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     EVP_DigestFinal_ex(context_, digest, &length);
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-        hex += pair;
-    }
-    return hex;
+    return HexOf(digest, length);
 }
 
 }  // namespace medium

@@ -8,6 +8,9 @@ struct evp_md_ctx_st;
 
 namespace medium {
 
+// BYTES in lower-case hex, as sha256sum writes a digest.
+std::string HexOf(const unsigned char* bytes, std::size_t count);
+
 class Sha256 {
 public:
     Sha256();

@@ -76,14 +76,7 @@ public:
         } else {
             posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
             Sha256 digest;
-            for (;;) {
-                const ssize_t got = read(file.get(), buffer_.data(), buffer_.size());
-                if (got < 0)
-                    Fail(Shown(path) + " cannot be read: " + Why());
-                if (got == 0)
-                    break;
-                digest.Add(buffer_.data(), static_cast<std::size_t>(got));
-            }
+            ReadThrough(file, buffer_, path, [&](const char* bytes, std::size_t count) { digest.Add(bytes, count); });
             sum = digest.Hex();
             sums_.Keep(status, sum);
         }
