@@ -190,5 +190,10 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
                     ? Seconds(signingTime->value.utctime).c_str()
                     : "none");
     PrintTimestamp(signer);
+    // Unsigned attributes are outside what the signature covers: a timestamp is the only one signing writes.
+    bool others = false;
+    for (int i = 0; i < sk_X509_ATTRIBUTE_num(signer->unauth_attr); ++i)
+        others |= Dotted(X509_ATTRIBUTE_get0_object(sk_X509_ATTRIBUTE_value(signer->unauth_attr, i))) != "1.3.6.1.4.1.311.3.3.1";
+    std::printf("unsigned-attributes %s\n", others ? "others" : "timestamp-only");
     return true;
 }

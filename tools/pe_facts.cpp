@@ -470,6 +470,14 @@ int main(int argc, char** argv)
         if (!der)
             return 1;
         std::printf("digest-computed %s\n", AuthenticodeDigest(image, h).c_str());
+        // The table as signing writes it: one entry, the signature and its padding to 8 bytes of
+        // zeros, ending the file; anything more is bytes nobody signed.
+        const auto [table, size] = Directory(image, h, 4);
+        const size_t padded = 8 + (length + 7) / 8 * 8;
+        const bool exact = image.U32(table) == padded && size == padded && table + size == image.bytes.size() &&
+                           std::all_of(image.bytes.begin() + static_cast<std::ptrdiff_t>(der + length),
+                                       image.bytes.end(), [](unsigned char b) { return b == 0; });
+        std::printf("signature-table %s\n", exact ? "exact" : "holds-more");
         if (!PrintAuthenticode({image.bytes.begin() + static_cast<std::ptrdiff_t>(der),
                                 image.bytes.begin() + static_cast<std::ptrdiff_t>(der + length)}))
             Malformed("the signature is no Authenticode signature");

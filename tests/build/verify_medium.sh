@@ -48,6 +48,8 @@ verify() {  # verify NAME MEDIUM [OPTION...]
   status=0
   "$clone/tools/verify-medium" "$@" "$medium" >"$work/$name.verify" 2>&1 || status=$?
   verdict=$(tail -n 1 "$work/$name.verify")
+  [ "$(grep -c -E '^verify-medium: (the same|different|cannot tell): ' "$work/$name.verify")" = 1 ] ||
+    fail "verify-medium on $name gave other than one verdict: $(cat "$work/$name.verify")"
 }
 # Sums of every file of a tree, as make-medium publishes them beside it.
 sums_of() { (cd "$1" && find Tolvanix -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum >SHA256SUMS); }
@@ -161,8 +163,9 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "C1 control in SHA256SUMS|sums|Tolvanix/0"$'\xc2\x9b'"31m "$'\x9b'"0m.exe|1|verify-medium: different: Tolvanix/0\\xc2\\x9b31m \\x9b0m.exe, listed in the published SHA256SUMS, is not on the medium"
   "case twin of a folder|added|english|1|verify-medium: different: Tolvanix holds "
   "DLL beside a setup|added|English/version.dll|1|verify-medium: different: Tolvanix/English/version.dll is on the medium, and the published SHA256SUMS does not list it"
-  "control in a name|added image|English/a"$'\x01'"b.cab|1|verify-medium: different: Tolvanix.iso holds a name with a control character, which make-medium refuses"
+  "control in a name|added image|English/a"$'\x01'"b.cab|1|verify-medium: different: Tolvanix.iso holds a name with a control character (below 0x20), which make-medium refuses"
   "device name in an image|added image|English/Aux.txt|1|verify-medium: different: Tolvanix.iso holds what make-medium does not write an image of: "
+  "bytes beside the signature|stuffed||1|verify-medium: different: Project1.exe's signature carries bytes that nobody signed ("
   "broken signature|signature||1|verify-medium: different: Project1.exe's signature does not hold with its own certificate: Windows shows it as not valid"
   "another signer|signer||1|verify-medium: different: Project1.exe is signed by CN=Tolvanix Test Publisher at "
   "launcher over its bound|oversized||1|verify-medium: different: Project1.exe on the medium is over 4194304 bytes, far more than any launcher this source builds"
@@ -197,6 +200,14 @@ for row in "${forged[@]}"; do
     printf "\\x$(printf %02x $((byte ^ 1)))" | dd of="$forgery/Project1.exe" bs=1 seek="$at" conv=notrunc status=none
     sums_of "$work/$name" ;;
   signer) options=(--signer "$pki/server.pem") ;;
+  # Bytes in the certificate table after the signature, the table's length and entry grown to hold them.
+  stuffed)
+    perl -e 'open(my $f, "+<:raw", $ARGV[0]) or die "$ARGV[0]: $!\n"; local $/; my $d = <$f>;
+      my $dir = unpack("V", substr($d, 60, 4)) + 24 + 96 + 4 * 8; my ($at, $size) = unpack("VV", substr($d, $dir, 8));
+      my $more = "nobody signed this" x 4096; $d .= $more;
+      substr($d, $dir + 4, 4) = pack("V", $size + length $more); substr($d, $at, 4) = pack("V", unpack("V", substr($d, $at, 4)) + length $more);
+      seek($f, 0, 0); print $f $d' "$forgery/Project1.exe"
+    sums_of "$work/$name" ;;
   oversized) head -c $((5 * 1024 * 1024)) /dev/zero >>"$forgery/Project1.exe"; sums_of "$work/$name" ;;
   # The changed launcher goes in as A... in one tree's names, to be renamed in the image.
   joliet*) joliet=(-hide-joliet "$forgery/Project1.exe" -hide "$work/changed.exe" "/Aroject1.exe=$work/changed.exe") placeholder=Aroject1.exe ;;
