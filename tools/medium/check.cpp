@@ -2,7 +2,7 @@
 // of windows_names.h, Windows' longest path, the file types and sizes a medium carries, and
 // whether each file can be read.
 
-#include "commands.h"
+#include "installer_check.h"
 #include "folder_walk.h"
 #include "shown.h"
 #include "windows_names.h"
@@ -35,34 +35,16 @@ std::size_t TopUnits(const Installer& installer)
     return 3 + Units(installer.language);
 }
 
-namespace {
-
-// Each rule broken, a line on stderr (once, though the same folder is given for each language);
-// the first few only, then how many more.
-class Problems {
-public:
-    void Add(const std::string& path, const std::string& rule)
-    {
-        const std::string line = Shown(path) + ": " + rule;
-        if (std::find(shown_.begin(), shown_.end(), line) != shown_.end())
+void Problems::Add(const std::string& path, Broken rule, const std::string& words, NameRule name)
+{
+    for (const Problem& kept : kept_)
+        if (kept.path == path && kept.words == words)
             return;
-        if (++count_ <= shownAtMost) {
-            std::cerr << line << '\n';
-            shown_.push_back(line);
-        }
-    }
-    int Count() const { return count_; }
-    void End() const
-    {
-        if (count_ > shownAtMost)
-            std::cerr << "and " << count_ - shownAtMost << " more\n";
-    }
+    if (++count_ <= keptAtMost)
+        kept_.push_back({path, rule, name, words});
+}
 
-private:
-    static constexpr int shownAtMost = 20;
-    int count_ = 0;
-    std::vector<std::string> shown_;
-};
+namespace {
 
 std::string TooLarge(off_t size)
 {
@@ -93,7 +75,7 @@ public:
         std::sort(keys.begin(), keys.end());
         for (std::size_t i = 1; i < keys.size(); ++i)
             if (keys[i].first == keys[i - 1].first)
-                problems_.Add(Where(path.empty() ? keys[i].second : path + '/' + keys[i].second),
+                problems_.Add(Where(path.empty() ? keys[i].second : path + '/' + keys[i].second), Broken::CaseTwin,
                               "differs only in case from " + Shown(keys[i - 1].second) +
                                   " beside it, and Windows reads the two as one name");
     }
@@ -101,36 +83,36 @@ public:
     Fd Visit(const Entry& entry) override
     {
         const std::string where = Where(entry.path);
-        if (const std::string rule = WhyNotCarried(entry.name); !rule.empty())
-            problems_.Add(where, rule);
+        if (const NameRule rule = RuleBroken(entry.name); rule != NameRule::None)
+            problems_.Add(where, Broken::Name, WhyNotCarried(entry.name), rule);
         if (entry.units > maxPathUnits) {
             // Whatever it holds is longer still: the folder alone is named.
-            problems_.Add(where, "is " + std::to_string(entry.units) + " characters long from the drive's root (D:\\" +
+            problems_.Add(where, Broken::PathTooLong, "is " + std::to_string(entry.units) + " characters long from the drive's root (D:\\" +
                                      installer_.language + "\\...), and Windows opens paths of at most " +
                                      std::to_string(maxPathUnits));
             return {};
         }
         const mode_t mode = entry.status.st_mode;
-        if (entry.path == entry.name && IsSetupName(entry.name) && S_ISREG(mode) && WhyNotCarried(entry.name).empty())
+        if (entry.path == entry.name && IsSetupName(entry.name) && S_ISREG(mode) && RuleBroken(entry.name) == NameRule::None)
             setup_ = entry.name;
         if (S_ISDIR(mode)) {
             // Its names are listed with read permission, and looked up with search permission.
             Fd inner(openat(entry.folder, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (!inner || faccessat(inner.get(), ".", R_OK | X_OK, 0) != 0) {
-                problems_.Add(where, "cannot be read (" + Why() + ")");
+                problems_.Add(where, Broken::Unreadable, "cannot be read (" + Why() + ")");
                 return {};
             }
             return inner;
         }
         if (S_ISLNK(mode)) {
-            problems_.Add(where, KindOf(mode) + ", which could carry a file of this machine onto the medium: put the file "
+            problems_.Add(where, Broken::Link, KindOf(mode) + ", which could carry a file of this machine onto the medium: put the file "
                                                 "itself in its place");
         } else if (!S_ISREG(mode)) {
-            problems_.Add(where, KindOf(mode));
+            problems_.Add(where, Broken::NotAFile, KindOf(mode));
         } else if (static_cast<std::uint64_t>(entry.status.st_size) >= fourGiB) {
-            problems_.Add(where, TooLarge(entry.status.st_size));
+            problems_.Add(where, Broken::TooLarge, TooLarge(entry.status.st_size));
         } else if (!Fd(openat(entry.folder, entry.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC))) {
-            problems_.Add(where, "cannot be read (" + Why() + ")");
+            problems_.Add(where, Broken::Unreadable, "cannot be read (" + Why() + ")");
         }
         return {};
     }
@@ -145,33 +127,46 @@ private:
 
 }  // namespace
 
-int Check(const std::vector<Installer>& installers)
+std::vector<std::pair<std::string, std::string>> CheckInstallers(const std::vector<Installer>& installers,
+                                                                 Problems& problems)
 {
-    Problems problems;
+    std::vector<std::pair<std::string, std::string>> setups;
     for (const Installer& installer : installers) {
         struct stat status {};
         if (stat(installer.path.c_str(), &status) != 0) {
-            problems.Add(installer.path, "cannot be read (" + Why() + ")");
+            problems.Add(installer.path, Broken::Unreadable, "cannot be read (" + Why() + ")");
         } else if (S_ISDIR(status.st_mode)) {
             Fd top(open(installer.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (!top) {
-                problems.Add(installer.path, "cannot be read (" + Why() + ")");
+                problems.Add(installer.path, Broken::Unreadable, "cannot be read (" + Why() + ")");
                 continue;
             }
             Checker checker(installer, problems);
             Walk(top.get(), TopUnits(installer), checker);
             if (!checker.Setup().empty())
-                std::printf("%s\t%s\n", installer.language.c_str(), checker.Setup().c_str());
+                setups.emplace_back(installer.language, checker.Setup());
             else
-                problems.Add(installer.path, "holds no setup.exe at its top (in any case), which the launcher starts as " +
-                                                 installer.language + "\\setup.exe");
+                problems.Add(installer.path, Broken::NoSetup,
+                             "holds no setup.exe at its top (in any case), which the launcher starts as " +
+                                 installer.language + "\\setup.exe");
         } else if (!S_ISREG(status.st_mode)) {
-            problems.Add(installer.path, KindOf(status.st_mode));
+            problems.Add(installer.path, Broken::NotAFile, KindOf(status.st_mode));
         } else if (static_cast<std::uint64_t>(status.st_size) >= fourGiB) {
-            problems.Add(installer.path, TooLarge(status.st_size));
+            problems.Add(installer.path, Broken::TooLarge, TooLarge(status.st_size));
         }
     }
-    problems.End();
+    return setups;
+}
+
+int Check(const std::vector<Installer>& installers)
+{
+    Problems problems;
+    for (const auto& [language, setup] : CheckInstallers(installers, problems))
+        std::printf("%s\t%s\n", language.c_str(), setup.c_str());
+    for (const Problem& problem : problems.Kept())
+        std::cerr << Shown(problem.path) << ": " << problem.words << '\n';
+    if (problems.Count() > Problems::keptAtMost)
+        std::cerr << "and " << problems.Count() - Problems::keptAtMost << " more\n";
     return problems.Count() == 0 ? 0 : 1;
 }
 

@@ -26,25 +26,9 @@
 #include "commands.h"
 #include "shown.h"
 
-#include <cerrno>
 #include <clocale>
-#include <cstring>
 #include <iostream>
-#include <stdexcept>
-
-namespace medium {
-
-void Fail(const std::string& why)
-{
-    throw std::runtime_error(why);
-}
-
-std::string Why()
-{
-    return std::strerror(errno);
-}
-
-}  // namespace medium
+#include <exception>
 
 namespace {
 

@@ -52,14 +52,15 @@ std::u16string CaseKey(std::u16string_view name)
 namespace {
 
 // The device names that Windows opens in place of a file of that name, with any extension: the
-// part before the first dot, its trailing spaces dropped, in any case.
+// part before the first dot, its trailing spaces dropped, in any case. COM and LPT take the
+// superscript digits too, and the console's two names are devices as well.
 bool IsDeviceName(std::u16string_view name)
 {
     std::u16string base(name.substr(0, std::min(name.find(u'.'), name.size())));
     while (!base.empty() && base.back() == u' ')
         base.pop_back();
     base = CaseKey(base);
-    if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL")
+    if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL" || base == u"CONIN$" || base == u"CONOUT$")
         return true;
     if (base.size() != 4 || (base.substr(0, 3) != u"COM" && base.substr(0, 3) != u"LPT"))
         return false;
@@ -69,33 +70,62 @@ bool IsDeviceName(std::u16string_view name)
 
 }  // namespace
 
-std::string WhyNotCarried(std::string_view name)
+NameRule RuleBroken(std::string_view name)
 {
     const std::optional<std::u16string> units = Utf16(name);
     if (!units)
-        return "is not valid UTF-8, so it has no reading as the Unicode name Windows reads";
+        return NameRule::NotUtf8;
     if (units->empty())
-        return "is empty";
+        return NameRule::Empty;
     for (char16_t unit : *units) {
         if (unit < 0x20)
-            return "holds a control character, which Windows does not allow in a name";
+            return NameRule::ControlCharacter;
         if (std::u16string_view(u"<>:\"/\\|?*").find(unit) != std::u16string_view::npos)
-            return std::string("holds the character ") + static_cast<char>(unit) +
-                   ", which Windows does not allow in a name (nor any of < > : \" / \\ | ? *)";
+            return NameRule::ForbiddenCharacter;
     }
     if (units->back() == u'.' || units->back() == u' ')
-        return "ends with a dot or a space, which Windows drops, so that it reads another name";
+        return NameRule::TrailingDotOrSpace;
     if (IsDeviceName(*units))
-        return "is a reserved device name (CON, PRN, AUX, NUL, COM0 to COM9, LPT0 to LPT9, with or without an "
-               "extension): Windows opens the device, not the file";
+        return NameRule::DeviceName;
     if (units->find(u';') != std::u16string::npos)
-        return "holds a semicolon, which the image's Windows names (Joliet) cannot hold: it would be renamed";
+        return NameRule::Semicolon;
     if (std::any_of(units->begin(), units->end(), [](char16_t unit) { return unit >= 0xD800 && unit < 0xE000; }))
+        return NameRule::BeyondBmp;
+    if (units->size() > maxJolietUnits)
+        return NameRule::TooLong;
+    return NameRule::None;
+}
+
+std::string WhyNotCarried(std::string_view name)
+{
+    switch (RuleBroken(name)) {
+    case NameRule::None:
+        return {};
+    case NameRule::NotUtf8:
+        return "is not valid UTF-8, so it has no reading as the Unicode name Windows reads";
+    case NameRule::Empty:
+        return "is empty";
+    case NameRule::ControlCharacter:
+        return "holds a control character, which Windows does not allow in a name";
+    case NameRule::ForbiddenCharacter: {
+        const auto at = name.find_first_of("<>:\"/\\|?*");
+        return std::string("holds the character ") + name[at] +
+               ", which Windows does not allow in a name (nor any of < > : \" / \\ | ? *)";
+    }
+    case NameRule::TrailingDotOrSpace:
+        return "ends with a dot or a space, which Windows drops, so that it reads another name";
+    case NameRule::DeviceName:
+        return "is a reserved device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0 to COM9, LPT0 to LPT9, with or "
+               "without an extension): Windows opens the device, not the file";
+    case NameRule::Semicolon:
+        return "holds a semicolon, which the image's Windows names (Joliet) cannot hold: it would be renamed";
+    case NameRule::BeyondBmp:
         return "holds a character beyond U+FFFF, which the image's Windows names (Joliet, UCS-2) cannot hold: it would "
                "be renamed";
-    if (units->size() > maxJolietUnits)
-        return "is " + std::to_string(units->size()) + " characters long (in UTF-16), and the image's Windows names "
-               "(Joliet) hold at most " + std::to_string(maxJolietUnits) + ": it would be cut short";
+    case NameRule::TooLong:
+        return "is " + std::to_string(Utf16(name)->size()) + " characters long (in UTF-16), and the image's Windows "
+               "names (Joliet) hold at most " + std::to_string(maxJolietUnits) + ": it would be cut short";
+    }
     return {};
 }
 

@@ -15,10 +15,26 @@ inline constexpr std::size_t maxJolietUnits = 103;
 // The longest path that Windows opens by its usual API: MAX_PATH less the terminating NUL.
 inline constexpr std::size_t maxPathUnits = 259;
 
+// The rule a name breaks, the first of them in this order.
+enum class NameRule {
+    None,
+    NotUtf8,
+    Empty,
+    ControlCharacter,    // below U+0020
+    ForbiddenCharacter,  // < > : " / \ | ? *
+    TrailingDotOrSpace,
+    DeviceName,
+    Semicolon,
+    BeyondBmp,
+    TooLong,             // over maxJolietUnits
+};
+
 // NAME as UTF-16, or nothing when it is not valid UTF-8.
 std::optional<std::u16string> Utf16(std::string_view name);
 
-// Why NAME cannot stand on the medium as written (a rule, in words), or empty when it can.
+NameRule RuleBroken(std::string_view name);
+
+// Why NAME cannot stand on the medium as written (its rule, in words), or empty when it can.
 std::string WhyNotCarried(std::string_view name);
 
 // NAME as Windows compares names: each UTF-16 unit upcased. Needs a UTF-8 LC_CTYPE.
