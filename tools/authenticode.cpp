@@ -15,10 +15,13 @@
 #include <openssl/ts.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -86,9 +89,55 @@ ASN1_TYPE* Unauthenticated(PKCS7_SIGNER_INFO* signer, const std::string& identif
     return nullptr;
 }
 
+// CERTIFICATE's chain within CERTIFICATES: it, then each issuer found there by name whose key
+// verifies the one before, up to a root that issued itself.
+std::vector<X509*> ChainOf(X509* certificate, STACK_OF(X509)* certificates)
+{
+    std::vector<X509*> chain;
+    for (X509* at = certificate; at && std::find(chain.begin(), chain.end(), at) == chain.end();) {
+        chain.push_back(at);
+        X509* issuer = nullptr;
+        for (int i = 0; i < sk_X509_num(certificates) && !issuer; ++i) {
+            X509* candidate = sk_X509_value(certificates, i);
+            if (X509_check_issued(candidate, at) == X509_V_OK && X509_verify(at, X509_get0_pubkey(candidate)) == 1)
+                issuer = candidate;
+        }
+        at = issuer;
+    }
+    return chain;
+}
+
+std::string Subject(X509* certificate)
+{
+    Owned<BIO, BIO_free_all> subject(BIO_new(BIO_s_mem()));
+    X509_NAME_print_ex(subject.get(), X509_get_subject_name(certificate), 0, XN_FLAG_RFC2253);
+    char* text = nullptr;
+    const long length = BIO_get_mem_data(subject.get(), &text);
+    return std::string(text, static_cast<size_t>(length));
+}
+
+void FreeCertificates(STACK_OF(X509)* certificates)
+{
+    sk_X509_pop_free(certificates, X509_free);
+}
+
+void FreeRevocationLists(STACK_OF(X509_CRL)* lists)
+{
+    sk_X509_CRL_pop_free(lists, X509_CRL_free);
+}
+
+// What a signature carries that its signer's chain and its timestamp's do not account for.
+struct Carried {
+    std::vector<X509*> chains;                        // the signer's and the timestamp authority's
+    std::vector<std::pair<X509*, std::string>> all;  // every certificate, and where it lies
+    int revocationLists = 0;
+};
+
 // The RFC 3161 timestamp in SIGNER's unauthenticated attributes (Microsoft's identifier for it):
-// its time, and whether its own signature holds and it stamps SIGNER's signature value.
-void PrintTimestamp(PKCS7_SIGNER_INFO* signer)
+// its time, and whether its own signature holds and it stamps SIGNER's signature value. Its
+// certificates and revocation lists go into CARRIED.
+void PrintTimestamp(PKCS7_SIGNER_INFO* signer, Carried& carried,
+                    Owned<STACK_OF(X509), FreeCertificates>& tokenCertificates)
 {
     ASN1_TYPE* attribute = Unauthenticated(signer, "1.3.6.1.4.1.311.3.3.1");
     if (!attribute || attribute->type != V_ASN1_SEQUENCE) {
@@ -101,6 +150,19 @@ void PrintTimestamp(PKCS7_SIGNER_INFO* signer)
     // The token's signature over its content, with the certificate it carries.
     const bool holds = token && CMS_verify(token.get(), nullptr, nullptr, nullptr, content.get(),
                                            CMS_NO_SIGNER_CERT_VERIFY | CMS_BINARY) == 1;
+    if (token) {
+        tokenCertificates.reset(CMS_get1_certs(token.get()));
+        Owned<STACK_OF(X509_CRL), FreeRevocationLists> lists(CMS_get1_crls(token.get()));
+        carried.revocationLists += sk_X509_CRL_num(lists.get()) > 0 ? sk_X509_CRL_num(lists.get()) : 0;
+        STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(token.get());
+        for (int i = 0; i < sk_X509_num(tokenCertificates.get()); ++i) {
+            X509* certificate = sk_X509_value(tokenCertificates.get(), i);
+            carried.all.emplace_back(certificate, "timestamp");
+            if (sk_CMS_SignerInfo_num(signers) == 1 && CMS_SignerInfo_cert_cmp(sk_CMS_SignerInfo_value(signers, 0), certificate) == 0)
+                for (X509* inChain : ChainOf(certificate, tokenCertificates.get()))
+                    carried.chains.push_back(inChain);
+        }
+    }
     ASN1_OCTET_STRING** inner = token ? CMS_get0_content(token.get()) : nullptr;
     p = inner && *inner ? (*inner)->data : nullptr;
     Owned<TS_TST_INFO, TS_TST_INFO_free> info(p ? d2i_TS_TST_INFO(nullptr, &p, (*inner)->length) : nullptr);
@@ -174,11 +236,7 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
                                         static_cast<size_t>(attributesSize)) == 1;
     std::printf("signature %s\n", holds ? "holds" : "broken");
     if (certificate) {
-        Owned<BIO, BIO_free_all> subject(BIO_new(BIO_s_mem()));
-        X509_NAME_print_ex(subject.get(), X509_get_subject_name(certificate), 0, XN_FLAG_RFC2253);
-        char* text = nullptr;
-        const long length = BIO_get_mem_data(subject.get(), &text);
-        std::printf("signer %.*s\n", static_cast<int>(length), text);
+        std::printf("signer %s\n", Subject(certificate).c_str());
         unsigned char fingerprint[EVP_MAX_MD_SIZE];
         unsigned int fingerprintSize = 0;
         X509_digest(certificate, EVP_sha256(), fingerprint, &fingerprintSize);
@@ -189,11 +247,39 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
                 signingTime && (signingTime->type == V_ASN1_UTCTIME || signingTime->type == V_ASN1_GENERALIZEDTIME)
                     ? Seconds(signingTime->value.utctime).c_str()
                     : "none");
-    PrintTimestamp(signer);
-    // Unsigned attributes are outside what the signature covers: a timestamp is the only one signing writes.
+    Carried carried;
+    Owned<STACK_OF(X509), FreeCertificates> tokenCertificates;
+    PrintTimestamp(signer, carried, tokenCertificates);
+    // Unsigned attributes are outside what the signature covers: one timestamp, of one value, is
+    // the only one signing writes.
     bool others = false;
-    for (int i = 0; i < sk_X509_ATTRIBUTE_num(signer->unauth_attr); ++i)
-        others |= Dotted(X509_ATTRIBUTE_get0_object(sk_X509_ATTRIBUTE_value(signer->unauth_attr, i))) != "1.3.6.1.4.1.311.3.3.1";
+    int timestamps = 0, values = 0;
+    for (int i = 0; i < sk_X509_ATTRIBUTE_num(signer->unauth_attr); ++i) {
+        X509_ATTRIBUTE* attribute = sk_X509_ATTRIBUTE_value(signer->unauth_attr, i);
+        if (Dotted(X509_ATTRIBUTE_get0_object(attribute)) != "1.3.6.1.4.1.311.3.3.1") {
+            others = true;
+        } else {
+            ++timestamps;
+            values = std::max(values, X509_ATTRIBUTE_count(attribute));
+        }
+    }
     std::printf("unsigned-attributes %s\n", others ? "others" : "timestamp-only");
+    if (timestamps > 1)
+        std::printf("unsigned-extra timestamps %d\n", timestamps);
+    if (values > 1)
+        std::printf("unsigned-extra timestamp-values %d\n", values);
+    // Certificates beyond the signer's chain and the timestamp's, and revocation lists, are
+    // outside what either signature covers.
+    if (certificate)
+        for (X509* inChain : ChainOf(certificate, signedData->cert))
+            carried.chains.push_back(inChain);
+    for (int i = 0; i < sk_X509_num(signedData->cert); ++i)
+        carried.all.emplace_back(sk_X509_value(signedData->cert, i), "signature");
+    for (const auto& [any, where] : carried.all)
+        if (std::none_of(carried.chains.begin(), carried.chains.end(), [&](X509* inChain) { return X509_cmp(inChain, any) == 0; }))
+            std::printf("unsigned-extra certificate %s %s\n", where.c_str(), Subject(any).c_str());
+    carried.revocationLists += std::max(0, sk_X509_CRL_num(signedData->crl));
+    if (carried.revocationLists > 0)
+        std::printf("unsigned-extra revocation-lists %d\n", carried.revocationLists);
     return true;
 }

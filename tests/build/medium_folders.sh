@@ -95,13 +95,38 @@ cmp -s "$work/whole/Tolvanix.iso" "$work/again/Tolvanix.iso" && cmp -s "$work/wh
 [ "$(stat -c %s "$work/whole/Tolvanix.iso")" -lt 2500000 ] ||
   fail "the image is $(stat -c %s "$work/whole/Tolvanix.iso") bytes: identical files are not stored once"
 
-# --- Capacity ----------------------------------------------------------------------------------
-mkdir -p "$work/large"
-cp "$standin" "$work/large/setup.exe"
-truncate -s 800M "$work/large/data.cab"  # sparse: read by nothing before the size is known
+# --- Capacity: an image of exactly a CD's bytes is taken and named a CD's; one block more, or more
+# than a DVD's 4.7 GB (not GiB), is refused by MEDIUM_DISC before it is written ------------------
+# large BYTES...: a setup program and sparse files of BYTES each, read by nothing before the image's
+# size is known.
+large() {
+  rm -rf "$work/large"
+  mkdir -p "$work/large"
+  cp "$standin" "$work/large/setup.exe"
+  local i=0 bytes
+  for bytes in "$@"; do truncate -s "$bytes" "$work/large/data-$((i += 1)).cab"; done
+}
+large 800M
 medium too-large ENGLISH_SETUP="$work/large" MEDIUM_DISC=cd
 [ $status != 0 ] && grep -q "the image would be [0-9]* bytes, and a CD (700 MB) holds 737280000 (MEDIUM_DISC=cd); no image was written" \
   "$work/too-large.out" || fail "an image over a CD's size was not refused by MEDIUM_DISC=cd: $(cat "$work/too-large.out")"
+# What the image holds besides that file, from the size it would have had.
+overhead=$(($(sed -n 's/.*the image would be \([0-9]*\) bytes.*/\1/p' "$work/too-large.out") - 800 * 1024 * 1024))
+large $((737280000 - overhead))
+medium cd-exactly ENGLISH_SETUP="$work/large" MEDIUM_DISC=cd
+[ $status = 0 ] && [ "$(stat -c %s "$work/cd-exactly/Tolvanix.iso")" = 737280000 ] &&
+  tail -n 1 "$work/cd-exactly.out" | grep -q "the smallest disc that holds it is a CD (700 MB)$" ||
+  fail "an image of exactly a CD's 737280000 bytes was not taken as a CD's: $(cat "$work/cd-exactly.out")"
+rm -rf "$work/cd-exactly"
+large $((737280000 - overhead + 2048))
+medium cd-and-a-block ENGLISH_SETUP="$work/large" MEDIUM_DISC=cd
+[ $status != 0 ] && grep -q "the image would be 737282048 bytes, and a CD (700 MB) holds 737280000" "$work/cd-and-a-block.out" ||
+  fail "an image a block over a CD's size was not refused by MEDIUM_DISC=cd: $(cat "$work/cd-and-a-block.out")"
+large 2400000000 2350000000
+medium over-a-dvd ENGLISH_SETUP="$work/large" MEDIUM_DISC=dvd
+[ $status != 0 ] && grep -q "the image would be [0-9]* bytes, and a DVD (4.7 GB) holds 4700372992 (MEDIUM_DISC=dvd)" "$work/over-a-dvd.out" ||
+  fail "an image of 4.75 GB was not refused by MEDIUM_DISC=dvd, whose discs hold 4.7 GB: $(cat "$work/over-a-dvd.out")"
+rm -rf "$work/large"
 
 # --- Refused folders: a row a rule ---------------------------------------------------------------
 # NAME%HOW (KIND PATH [MORE], made in a small vendor folder)%what make-medium says of it, after the
@@ -160,4 +185,15 @@ for row in "${refused[@]}"; do
   [ -z "$(ls -A "$work/$name" 2>/dev/null)" ] || fail "a folder with a $what left $(ls -A "$work/$name")"
   ! LC_ALL=C grep -q '[[:cntrl:]]' "$work/$name.out" || fail "a folder with a $what reached the terminal with control characters: $said"
 done
-echo "ok: a vendor's folder read back whole by both readers, summed, the same whatever its order, dates, modes and links, stored once, sized; ${#refused[@]} rules refuse a folder"
+# --- An installer inside the medium's tree, or the tree inside an installer: refused, and the
+# installer still whole (the tree of an earlier run is removed before a new one is laid) ---------
+for row in "earlier tree%$work/whole/Tolvanix.iso%$work/whole/Tolvanix/English" "vendor's folder%$work/vendor/out/Tolvanix.iso%$work/vendor"; do
+  IFS=% read -r what image installer <<<"$row"
+  status=0
+  env MEDIUM_IMAGE="$image" ENGLISH_SETUP="$installer" "$src/tools/make-medium" >"$work/inside.out" 2>&1 || status=$?
+  [ $status != 0 ] && grep -qF "the English installer $installer and the medium's tree ${image%.iso} lie one inside the other" "$work/inside.out" ||
+    fail "an installer and a tree in the $what, one inside the other, were not refused: $(cat "$work/inside.out")"
+  [ -f "$installer/Setup.exe" ] && [ ! -e "$work/vendor/out" ] || fail "refusing an installer and a tree in the $what, one inside the other, changed the installer"
+done
+
+echo "ok: a vendor's folder read back whole by both readers, summed, the same whatever its order, dates, modes and links, stored once, sized to its disc; ${#refused[@]} rules refuse a folder; an installer and the tree apart"

@@ -27,15 +27,8 @@ servers=()
 # The servers stop, and what came read-only out of the images (or was locked on purpose) is made
 # writable again.
 trap 'for p in "${servers[@]}"; do kill "$p" 2>/dev/null || true; done; chmod -R u+w "$work"' EXIT
-serve() {  # serve NAME [error]: a timestamp server; its URL in the variable NAME
-  "$src/tests/build/timestamp_server.sh" "$pki" "$work/$1.port" ${2:-} &
-  servers+=($!)
-  for _ in $(seq 100); do [ -s "$work/$1.port" ] && break; sleep 0.1; done
-  [ -s "$work/$1.port" ] || fail "the test timestamp server did not start"
-  printf -v "$1" 'http://127.0.0.1:%s/' "$(cat "$work/$1.port")"
-}
-serve tsa
-serve broken error
+serve_timestamps tsa
+serve_timestamps broken error
 
 # medium NAME [VARIABLE=VALUE...]: make-medium into WORK/NAME with the stand-in setups; its output
 # in NAME.out, its exit status in $status.

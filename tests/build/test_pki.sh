@@ -7,6 +7,10 @@
 #     server.pem                    a certificate for web servers, not for code (key sign.key)
 #     expired.pem future.pem        code-signing certificates of 2020 and of 2099 (key sign.key)
 #     other.key                     a key that belongs to no certificate
+#     root.crl                      the root's revocation list
+#   serve_timestamps NAME [error]   a timestamp server of DIR (timestamp_server.sh) in the background,
+#                                   its process added to the caller's array servers (the caller stops
+#                                   them), its URL in the variable NAME
 make_test_pki() {
   local dir=$1
   mkdir -p "$dir"
@@ -61,6 +65,7 @@ CNF
     issue sign.csr server.pem server "$now" "$year"
     issue sign.csr expired.pem codesign 20200101000000Z 20210101000000Z
     issue sign.csr future.pem codesign 20990101000000Z 21000101000000Z
+    run openssl ca -gencrl -config ca.cnf -cert root.pem -keyfile root.key -crldays 30 -out root.crl
     cat sign.pem root.pem >chain.pem
     cat tsa.pem root.pem >tsa-chain.pem
     echo 'test password, never on a command line' >password.txt
@@ -86,4 +91,12 @@ ess_cert_id_alg = sha256
 CNF
     echo 01 >tsa-serial
   )
+}
+serve_timestamps() {
+  local port=$pki/$1.port
+  "$(dirname "${BASH_SOURCE[0]}")/timestamp_server.sh" "$pki" "$port" ${2:-} &
+  servers+=($!)
+  for _ in $(seq 100); do [ -s "$port" ] && break; sleep 0.1; done
+  [ -s "$port" ] || { echo "FAIL: the test timestamp server did not start within 10 s"; exit 1; }
+  printf -v "$1" 'http://127.0.0.1:%s/' "$(cat "$port")"
 }

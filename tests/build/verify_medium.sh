@@ -10,8 +10,9 @@
 # that changes the launcher, so that each proof must be of the recorded one. Media forged one way
 # each are refused, and none of them runs a command, changes a file outside or prints raw text.
 #   verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS         as above (make test)
-#   verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS fresh   the signed medium only, against a rebuild in a
-#                                                        fresh Debian of this machine's release (.ci/run)
+#   verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS fresh   the signed medium, and its image forged, against
+#                                                        a rebuild in a fresh Debian of this machine's
+#                                                        release (.ci/run)
 set -euo pipefail
 usage='usage: verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS [fresh]'
 src=${1:?$usage}
@@ -59,9 +60,21 @@ medium signed "${signing[@]}"
 if [ -n "$fresh" ]; then
   "$clone/tools/verify-medium" "$work/signed/Tolvanix.iso" ||
     fail "the signed medium does not verify against a rebuild in a fresh Debian (exit status $?)"
-  echo "ok: a signed medium verifies against a rebuild in a fresh Debian"
+  # A forged image goes through the same rewrite and comparison: a block past its volume.
+  mkdir "$work/tail"
+  cp "$work/signed/Tolvanix.iso" "$work/tail/"
+  head -c 2048 /dev/zero >>"$work/tail/Tolvanix.iso"
+  verify tail "$work/tail/Tolvanix.iso"
+  [ $status = 1 ] && [[ $verdict == "verify-medium: different: Tolvanix.iso is not the image make-medium writes of its own files: first at offset"* ]] ||
+    fail "an image with a block past its volume was not refused by its rewrite in a fresh Debian (exit status $status): $(cat "$work/tail.verify")"
+  echo "ok: a signed medium verifies against a rebuild in a fresh Debian, and an image with a block past its volume does not"
   exit 0
 fi
+
+servers=()
+trap 'for p in "${servers[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+serve_timestamps tsa
+forge=${PE_FACTS%/*}/signature_forgery
 
 # --- Signed and unsigned, image and tree: the same, each against its own commit, though the clone
 # has gone on to a later one that changes the launcher ------------------------------------------
@@ -131,7 +144,42 @@ verify unknown "$work/unknown/Tolvanix" --here
 # Windows reads (its Joliet names), or that only Linux reads (its Rock Ridge names, under an
 # extension xorriso does not know); a record that only Windows reads; no record; a copy of the
 # root that Windows reads in its place; a partition table, UDF after its descriptors and bytes past
-# its end; a volume of four TiB; a folder that holds itself.
+# its end; a volume of four TiB; a folder that holds itself. A row is a line: {newline} in a name
+# stands for the newline the file's name holds.
+# resign LAUNCHER HOW: LAUNCHER signed again with a timestamp, then given what its signer did not
+# sign: a nested signature before the timestamp, a certificate of neither chain (signing adds
+# either), or a revocation list, a second timestamp or a second value of it, or a certificate of
+# neither chain among the timestamp's (signature_forgery).
+resign() {
+  local launcher=$1 how=$2
+  local more=()
+  rm -f "$work/resign.exe"
+  osslsigncode remove-signature -in "$launcher" -out "$work/resign.exe" >/dev/null 2>&1 || fail "the launcher's signature could not be removed"
+  rm "$launcher"
+  [ "$how" != certificate ] || more=(-ac "$pki/server.pem")
+  osslsigncode sign -certs "$pki/chain.pem" -key "$pki/sign.key" -h sha256 -time "$epoch" -ts "$tsa" "${more[@]}" \
+    -in "$work/resign.exe" -out "$launcher" >/dev/null || fail "the launcher could not be signed again"
+  case $how in
+  nested)
+    # The nested signature, of the certificate alone, is the shorter: DER's order puts it first.
+    osslsigncode sign -nest -certs "$pki/sign.pem" -key "$pki/sign.key" -h sha256 -time "$epoch" -in "$launcher" \
+      -out "$work/resign-nested.exe" >/dev/null && mv "$work/resign-nested.exe" "$launcher"
+    "$PE_FACTS" signature "$launcher" "$work/resign.der"
+    [ "$("$forge" "$work/resign.der" attributes | head -n 1)" = 1.3.6.1.4.1.311.2.4.1 ] ||
+      fail "the nested signature does not lie before the timestamp" ;;
+  revocation-list | second-timestamp* | timestamp-certificate)
+    "$PE_FACTS" signature "$launcher" "$work/resign.der"
+    [ "$how" != revocation-list ] || more=("$pki/root.crl")
+    [ "$how" != timestamp-certificate ] || more=("$pki/server.pem")
+    "$forge" "$work/resign.der" "$work/forged.der" "$how" "${more[@]}" ||
+      fail "the signature could not be forged with $how"
+    rm "$launcher"
+    # The tool's own check of the chain is beside the point: the forgery is attached all the same.
+    osslsigncode attach-signature -sigin "$work/forged.der" -in "$work/resign.exe" -out "$launcher" >/dev/null 2>&1 || true
+    "$PE_FACTS" signature "$launcher" "$work/attached.der" && cmp -s "$work/attached.der" "$work/forged.der" ||
+      fail "the forged signature ($how) was not attached" ;;
+  esac
+}
 ran=$work/ran victim=$work/victim.exe
 dangling=$(git -C "$clone" -c user.name=test -c user.email=test@example.invalid commit-tree -p HEAD -m 'on no branch' "HEAD^{tree}")  # a commit no branch or tag holds
 cp "$work/signed/Tolvanix/Project1.exe" "$victim"
@@ -162,11 +210,21 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "SHA256SUMS with ..|sums|Tolvanix/../../victim.exe|2|$named Tolvanix/../../victim.exe, which is not a file of the medium (line 1)"
   "C1 control in SHA256SUMS|sums|Tolvanix/0"$'\xc2\x9b'"31m "$'\x9b'"0m.exe|1|verify-medium: different: Tolvanix/0\\xc2\\x9b31m \\x9b0m.exe, listed in the published SHA256SUMS, is not on the medium"
   "case twin of a folder|added|english|1|verify-medium: different: Tolvanix holds "
+  "newline at a tree's root|added|a{newline}English|1|verify-medium: different: Tolvanix holds a\\x0aEnglish at its root, which make-medium does not put there"
+  "newline in a tree without sums|added nosums|English/a{newline}b.cab|1|verify-medium: different: Tolvanix holds what make-medium does not put on a medium: "
+  "newline at an image's root|added image|a{newline}b|1|verify-medium: different: Tolvanix.iso holds a name with a control character (below 0x20), which make-medium refuses"
   "DLL beside a setup|added|English/version.dll|1|verify-medium: different: Tolvanix/English/version.dll is on the medium, and the published SHA256SUMS does not list it"
   "control in a name|added image|English/a"$'\x01'"b.cab|1|verify-medium: different: Tolvanix.iso holds a name with a control character (below 0x20), which make-medium refuses"
   "device name in an image|added image|English/Aux.txt|1|verify-medium: different: Tolvanix.iso holds what make-medium does not write an image of: "
   "bytes beside the signature|stuffed||1|verify-medium: different: Project1.exe's signature carries bytes that nobody signed ("
+  "nested signature before the timestamp|resigned nested||1|verify-medium: different: Project1.exe's signature carries bytes that nobody signed ("
+  "certificate of neither chain|resigned certificate||1|verify-medium: different: Project1.exe's signature carries what nobody signed, which signing never writes: certificate signature CN=Tolvanix Test Publisher"
+  "certificate of neither chain in the timestamp|resigned timestamp-certificate||1|verify-medium: different: Project1.exe's signature carries what nobody signed, which signing never writes: certificate timestamp CN=Tolvanix Test Publisher"
+  "revocation list|resigned revocation-list||1|verify-medium: different: Project1.exe's signature carries what nobody signed, which signing never writes: revocation-lists 1"
+  "two timestamps|resigned second-timestamp||1|verify-medium: different: Project1.exe's signature carries what nobody signed, which signing never writes: timestamps 2"
+  "timestamp of two values|resigned second-timestamp-value||1|verify-medium: different: Project1.exe's signature carries what nobody signed, which signing never writes: timestamp-values 2"
   "broken signature|signature||1|verify-medium: different: Project1.exe's signature does not hold with its own certificate: Windows shows it as not valid"
+  "signature removed, its signer given|stripped||1|verify-medium: different: Project1.exe on the medium is not signed, and --signer names who must have signed it"
   "another signer|signer||1|verify-medium: different: Project1.exe is signed by CN=Tolvanix Test Publisher at "
   "launcher over its bound|oversized||1|verify-medium: different: Project1.exe on the medium is over 4194304 bytes, far more than any launcher this source builds"
   "autorun.inf|autorun|open=other.exe|1|verify-medium: different: autorun.inf on the medium is not the one make-medium writes: it may start something other than the launcher"
@@ -177,6 +235,8 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "no record|record image||2|verify-medium: cannot tell: Tolvanix.iso carries no build record (build-record.txt): it was made before media carried one, or it was removed, and nothing says what to rebuild"
   "Joliet root elsewhere|root image||1|$rewritten"
   "boot code, UDF and a tail|partition image||1|$rewritten"
+  "image not of its published sum|sums image||1|verify-medium: different: Tolvanix.iso does not match its SHA-256 in SHA256SUMS: it is not the image published with these sums"
+  "tail past the volume|tail image||1|$rewritten"
   "volume of terabytes|terabytes image||1|verify-medium: different: Tolvanix.iso is 4398046511104 bytes, more than any disc holds (128 GiB): it is no medium's image"
   "folder that holds itself|loop image||2|verify-medium: cannot tell: xorriso could not read Tolvanix.iso within 10 s and a GiB (exit status 124)"
 )
@@ -192,7 +252,13 @@ for row in "${forged[@]}"; do
     ln -sf "$victim" "$forgery/Project1.exe"
     [[ $how != *image ]] || placeholder=Aroject1.exe joliet=(-hide "$victim" "/Aroject1.exe=$victim") ;;
   sums) { printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text"; cat "$work/signed/SHA256SUMS"; } >"$work/$name/SHA256SUMS" ;;
-  added*) cp "$victim" "$forgery/$text"; [[ $how == *image ]] || cp "$work/signed/SHA256SUMS" "$work/$name/" ;;
+  added*) cp "$victim" "$forgery/${text//\{newline\}/$'\n'}"; [[ $how == *image || $how == *nosums ]] || cp "$work/signed/SHA256SUMS" "$work/$name/" ;;
+  resigned*) resign "$forgery/Project1.exe" "${how#resigned }"; sums_of "$work/$name" ;;
+  stripped)
+    osslsigncode remove-signature -in "$forgery/Project1.exe" -out "$work/stripped.exe" >/dev/null 2>&1
+    mv "$work/stripped.exe" "$forgery/Project1.exe"
+    sums_of "$work/$name"
+    options=(--signer "$pki/sign.pem") ;;
   # One byte of the signature's last bytes (its RSA value), the sums made to match.
   signature)
     at=$(($(stat -c %s "$forgery/Project1.exe") - 40))
@@ -216,7 +282,7 @@ for row in "${forged[@]}"; do
   record*) rm "$forgery/build-record.txt" ;;
   mastering*) sed -i "s/^mastering: xorriso .*/$text/" "$forgery/build-record.txt" ;;
   windows*) joliet=(-hide "$forgery/build-record.txt") ;;
-  partition* | root* | terabytes* | loop*) ;;  # changed in the image's bytes, below
+  partition* | root* | terabytes* | loop* | tail* | sums*) ;;  # changed in the image's bytes, below
   *)
     at=$(grep -n -m 1 "^$how" "$forgery/build-record.txt" | cut -d: -f1)
     text=$text awk -v n="$at" 'NR == n { print ENVIRON["text"]; next } 1' "$work/signed/Tolvanix/build-record.txt" >"$forgery/build-record.txt"
@@ -239,7 +305,12 @@ for row in "${forged[@]}"; do
     [[ $how != joliet* && $how != link* ]] || swaps=(n "$placeholder" Project1.exe)
     [[ $how != rock* ]] || swaps=(C Aroject1.exe Project1.exe C RRIP_1991A XXIP_1991A)
     [[ $how != terabytes* ]] || truncate -s 4T "$forgery"
-    [[ $how == terabytes* ]] || perl -e 'my ($file, $how, $changed, @swaps) = @ARGV;
+    [[ $how != tail* ]] || head -c 2048 /dev/zero >>"$forgery"
+    # Published sums beside it, the image's own not the image's.
+    [[ $how != sums* ]] || { grep -v ' Tolvanix.iso$' "$work/signed/SHA256SUMS"
+      printf '%s  Tolvanix.iso\n' "$(sha256sum <"$victim" | cut -d' ' -f1)"; } >"$work/$name/SHA256SUMS"
+    [[ $how != sums* ]] || cp "$work/signed/Tolvanix.build-record.txt" "$work/$name/"
+    [[ $how == terabytes* || $how == tail* || $how == sums* ]] || perl -e 'my ($file, $how, $changed, @swaps) = @ARGV;
       open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
       if ($how eq "partition") {
         substr($d, 510, 2) = "\x55\xaa"; substr($d, 19 * 2048, 7) = "\0NSR02\1"; $d .= "\0" x 2048 }
