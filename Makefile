@@ -34,7 +34,7 @@ demo: windows
 # fit; SIGN_PKCS12/SIGN_PASSWORD_FILE or SIGN_CERT/SIGN_KEY sign the launcher, SIGN_TIMESTAMP_URL
 # timestamps it, SOURCE_DATE_EPOCH makes the image reproducible (README).
 medium: windows native
-	tools/make-medium
+	medium/make-medium
 
 # The launcher against a ladder of baselines in the same run; BENCH_RUNS=N rounds (default 101),
 # BENCH_ALSO="NAME=PROGRAM ..." other builds to hold against it. Results also in build/bench/results.md.

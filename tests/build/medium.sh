@@ -30,7 +30,7 @@ cp "$standin" "$work/english/Setup.exe"
 echo "the English package" >"$work/english/setup.msi"
 echo "a cabinet" >"$work/english/Data/Nested/data1.cab"
 MEDIUM_IMAGE=$image ENGLISH_SETUP=$work/english GERMAN_SETUP=$standin FRENCH_SETUP=$standin \
-  SIGN_CERT=$work/pki/chain.pem SIGN_KEY=$work/pki/sign.key "$src/tools/make-medium" 2>"$work/medium.err"
+  SIGN_CERT=$work/pki/chain.pem SIGN_KEY=$work/pki/sign.key "$src/medium/make-medium" 2>"$work/medium.err"
 listing=$(xorriso -indev "$image" -find / -type f 2>/dev/null | tr -d "'" | sort)
 expected=$'/English/Data/Nested/data1.cab\n/English/Setup.exe\n/English/setup.msi\n/French/setup.exe\n/German/setup.exe\n/Project1.exe\n/autorun.inf\n/build-record.txt'
 [ "$listing" = "$expected" ] || fail "the image holds"$'\n'"$listing"
@@ -44,7 +44,7 @@ done
 [ $joliet = yes ] || fail "no Joliet names in the image"
 
 # A missing or unreadable installer is a clear error, and no image is written.
-if MEDIUM_IMAGE=$work/bad.iso GERMAN_SETUP=$work/no-such-setup.exe "$src/tools/make-medium" 2>"$work/bad.err"; then
+if MEDIUM_IMAGE=$work/bad.iso GERMAN_SETUP=$work/no-such-setup.exe "$src/medium/make-medium" 2>"$work/bad.err"; then
   fail "a missing installer was accepted"
 fi
 grep -q 'German installer' "$work/bad.err" || fail "the error does not say which: $(cat "$work/bad.err")"

@@ -25,7 +25,7 @@ medium() {
   local name=$1
   shift
   status=0
-  env MEDIUM_IMAGE="$work/$name/Tolvanix.iso" SOURCE_DATE_EPOCH=$epoch "$@" "$src/tools/make-medium" >"$work/$name.out" 2>&1 ||
+  env MEDIUM_IMAGE="$work/$name/Tolvanix.iso" SOURCE_DATE_EPOCH=$epoch "$@" "$src/medium/make-medium" >"$work/$name.out" 2>&1 ||
     status=$?
 }
 # vendor FOLDER ORDER: a vendor's installer, its files made in ORDER (sort's options), dated and
@@ -176,7 +176,7 @@ for row in "${refused[@]}"; do
     fi ;;
   esac
   status=0
-  "${runner[@]}" env MEDIUM_IMAGE="$work/$name/Tolvanix.iso" ENGLISH_SETUP="$folder" "$src/tools/make-medium" >"$work/$name.out" 2>&1 ||
+  "${runner[@]}" env MEDIUM_IMAGE="$work/$name/Tolvanix.iso" ENGLISH_SETUP="$folder" "$src/medium/make-medium" >"$work/$name.out" 2>&1 ||
     status=$?
   said=$(cat -v "$work/$name.out")
   [ $status != 0 ] || fail "a folder with a $what was accepted: $said"
@@ -190,7 +190,7 @@ done
 for row in "earlier tree%$work/whole/Tolvanix.iso%$work/whole/Tolvanix/English" "vendor's folder%$work/vendor/out/Tolvanix.iso%$work/vendor"; do
   IFS=% read -r what image installer <<<"$row"
   status=0
-  env MEDIUM_IMAGE="$image" ENGLISH_SETUP="$installer" "$src/tools/make-medium" >"$work/inside.out" 2>&1 || status=$?
+  env MEDIUM_IMAGE="$image" ENGLISH_SETUP="$installer" "$src/medium/make-medium" >"$work/inside.out" 2>&1 || status=$?
   [ $status != 0 ] && grep -qF "the English installer $installer and the medium's tree ${image%.iso} lie one inside the other" "$work/inside.out" ||
     fail "an installer and a tree in the $what, one inside the other, were not refused: $(cat "$work/inside.out")"
   [ -f "$installer/Setup.exe" ] && [ ! -e "$work/vendor/out" ] || fail "refusing an installer and a tree in the $what, one inside the other, changed the installer"

@@ -37,7 +37,7 @@ medium() {
   shift
   status=0
   env MEDIUM_IMAGE="$work/$name/Tolvanix.iso" ENGLISH_SETUP="$standin" GERMAN_SETUP="$standin" FRENCH_SETUP="$standin" "$@" \
-    "$src/tools/make-medium" >"$work/$name.out" 2>&1 || status=$?
+    "$src/medium/make-medium" >"$work/$name.out" 2>&1 || status=$?
 }
 # The launcher as the image holds it.
 launcher_of() {
@@ -137,7 +137,7 @@ done
 osslsigncode sign -certs "$pki/chain.pem" -key "$pki/sign.key" -h sha256 -in "$standin" -out "$work/signed-setup.exe" >/dev/null 2>&1
 status=0
 env MEDIUM_IMAGE="$work/vendor/Tolvanix.iso" ENGLISH_SETUP="$work/signed-setup.exe" GERMAN_SETUP="$standin" \
-  FRENCH_SETUP="$work/signed-setup.exe" "$src/tools/make-medium" >"$work/vendor.out" 2>&1 || status=$?
+  FRENCH_SETUP="$work/signed-setup.exe" "$src/medium/make-medium" >"$work/vendor.out" 2>&1 || status=$?
 [ $status = 0 ] || fail "vendor: $(cat "$work/vendor.out")"
 [ "$(grep -c 'carries no Authenticode signature' "$work/vendor.out")" = 1 ] && grep -q 'German setup program' "$work/vendor.out" ||
   fail "the warnings do not name the one unsigned setup program: $(cat "$work/vendor.out")"

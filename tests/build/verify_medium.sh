@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tools/verify-medium against media of this tree. A signed medium (its image, written again byte for
+# medium/verify-medium against media of this tree. A signed medium (its image, written again byte for
 # byte, its signer given) and an unsigned one (its tree, every file against its sums) verify against
 # a rebuild on this machine; a launcher changed by one byte and signed again with the same key, its
 # record and sums rewritten to match, is refused by the rebuild, naming the launcher; an edited
@@ -18,7 +18,7 @@ usage='usage: verify_medium.sh SOURCE_DIR WORK_DIR PE_FACTS [fresh]'
 src=${1:?$usage}
 work=${2:?$usage}
 export PE_FACTS=${3:?$usage}  # make-medium reads the setups with it, and their files with the program beside it:
-export MEDIUM_FILES=${PE_FACTS%/*}/medium_files  # the clone builds nothing
+export MEDIUM_FILES=${PE_FACTS%/*}/medium_files MEDIUM_TOOLS=${PE_FACTS%/*}  # the clone builds nothing
 fresh=${4:-}
 fail() { echo "FAIL: $*"; exit 1; }
 rm -rf "$work"; mkdir -p "$work"
@@ -39,7 +39,7 @@ medium() {  # medium NAME [VARIABLE=VALUE...]: the clone's make-medium into WORK
   local name=$1
   shift
   env MEDIUM_IMAGE="$work/$name/Tolvanix.iso" ENGLISH_SETUP="$standin" GERMAN_SETUP="$standin" FRENCH_SETUP="$standin" \
-    SOURCE_DATE_EPOCH="$epoch" "$@" "$clone/tools/make-medium" >"$work/$name.out" 2>&1 || fail "make-medium $name: $(cat "$work/$name.out")"
+    SOURCE_DATE_EPOCH="$epoch" "$@" "$clone/medium/make-medium" >"$work/$name.out" 2>&1 || fail "make-medium $name: $(cat "$work/$name.out")"
 }
 # verify NAME MEDIUM [--here]: the clone's verify-medium; its output in NAME.verify, its last line
 # (the verdict) in $verdict, its exit status in $status.
@@ -47,7 +47,7 @@ verify() {  # verify NAME MEDIUM [OPTION...]
   local name=$1 medium=$2
   shift 2
   status=0
-  "$clone/tools/verify-medium" "$@" "$medium" >"$work/$name.verify" 2>&1 || status=$?
+  "$clone/medium/verify-medium" "$@" "$medium" >"$work/$name.verify" 2>&1 || status=$?
   verdict=$(tail -n 1 "$work/$name.verify")
   [ "$(grep -c -E '^verify-medium: (the same|different|cannot tell): ' "$work/$name.verify")" = 1 ] ||
     fail "verify-medium on $name gave other than one verdict: $(cat "$work/$name.verify")"
@@ -58,7 +58,7 @@ signing=(SIGN_CERT="$pki/chain.pem" SIGN_KEY="$pki/sign.key")
 medium signed "${signing[@]}"
 
 if [ -n "$fresh" ]; then
-  "$clone/tools/verify-medium" "$work/signed/Tolvanix.iso" ||
+  "$clone/medium/verify-medium" "$work/signed/Tolvanix.iso" ||
     fail "the signed medium does not verify against a rebuild in a fresh Debian (exit status $?)"
   # A forged image goes through the same rewrite and comparison: a block past its volume.
   mkdir "$work/tail"
@@ -88,7 +88,7 @@ verify signed "$work/signed/Tolvanix.iso" --here --signer "$pki/sign.pem"
 verify unsigned "$work/unsigned/Tolvanix" --here
 [ $status = 0 ] && [[ $verdict == *"not signed; each of its 6 files matches the published SHA256SUMS"* ]] ||
   fail "the unsigned medium's tree does not verify with each file (exit status $status): $(cat "$work/unsigned.verify")"
-. "$src/tools/medium-facts.sh"
+. "$src/medium/medium-facts.sh"
 for package in "${launcher_toolchain[@]}"; do
   version=$(sed -n "s/^package: $package //p" "$work/signed/Tolvanix.build-record.txt")
   installed=$(dpkg-query -W -f='${Version}' "$package" 2>/dev/null) || true
@@ -229,16 +229,16 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "launcher over its bound|oversized||1|verify-medium: different: Project1.exe on the medium is over 4194304 bytes, far more than any launcher this source builds"
   "autorun.inf|autorun|open=other.exe|1|verify-medium: different: autorun.inf on the medium is not the one make-medium writes: it may start something other than the launcher"
   "Windows' launcher|joliet image|Project1.exe|1|$rewritten"
-  "unknown Rock Ridge|rock image||1|verify-medium: different: xorriso reads in Tolvanix.iso what no image make-medium writes holds: it stops at a warning or an error"
+  "unknown Rock Ridge|rock image||1|verify-medium: different: Tolvanix.iso holds what no image make-medium writes holds: reading it stops at a warning or an error ("
   "record for Windows only|windows record image||1|verify-medium: different: Tolvanix.iso holds a build record that Windows reads (Joliet) and Linux does not (Rock Ridge): no image make-medium writes does"
   "another mastering tool|mastering image|mastering: xorriso 0.0-1|2|verify-medium: cannot tell: this machine's mastering tool ("
   "no record|record image||2|verify-medium: cannot tell: Tolvanix.iso carries no build record (build-record.txt): it was made before media carried one, or it was removed, and nothing says what to rebuild"
   "Joliet root elsewhere|root image||1|$rewritten"
-  "boot code, UDF and a tail|partition image||1|$rewritten"
+  "boot code, UDF and a tail|partition image||1|verify-medium: different: Tolvanix.iso holds what no image make-medium writes holds: reading it stops at a warning or an error ("
   "image not of its published sum|sums image||1|verify-medium: different: Tolvanix.iso does not match its SHA-256 in SHA256SUMS: it is not the image published with these sums"
   "tail past the volume|tail image||1|$rewritten"
   "volume of terabytes|terabytes image||1|verify-medium: different: Tolvanix.iso is 4398046511104 bytes, more than any disc holds (128 GiB): it is no medium's image"
-  "folder that holds itself|loop image||2|verify-medium: cannot tell: xorriso could not read Tolvanix.iso within 10 s and a GiB (exit status 124)"
+  "folder that holds itself|loop image||2|verify-medium: cannot tell: Tolvanix.iso could not be read within 10 s and a GiB (exit status 124)"
 )
 for row in "${forged[@]}"; do
   IFS='|' read -r what how text expected_status expected <<<"$row"

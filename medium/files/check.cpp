@@ -20,14 +20,16 @@ namespace medium {
 std::string KindOf(mode_t mode)
 {
     if (S_ISLNK(mode))
-        return "is a symbolic link";
+        return "a symbolic link";
+    if (S_ISDIR(mode))
+        return "a folder";
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "is a device, not a file";
+        return "a device";
     if (S_ISFIFO(mode))
-        return "is a named pipe, not a file";
+        return "a named pipe";
     if (S_ISSOCK(mode))
-        return "is a socket, not a file";
-    return "is neither a file nor a folder";
+        return "a socket";
+    return "not a regular file";
 }
 
 std::size_t TopUnits(const Installer& installer)
@@ -105,10 +107,10 @@ public:
             return inner;
         }
         if (S_ISLNK(mode)) {
-            problems_.Add(where, Broken::Link, KindOf(mode) + ", which could carry a file of this machine onto the medium: put the file "
+            problems_.Add(where, Broken::Link, "is " + KindOf(mode) + ", which could carry a file of this machine onto the medium: put the file "
                                                 "itself in its place");
         } else if (!S_ISREG(mode)) {
-            problems_.Add(where, Broken::NotAFile, KindOf(mode));
+            problems_.Add(where, Broken::NotAFile, "is " + KindOf(mode) + ", not a file");
         } else if (static_cast<std::uint64_t>(entry.status.st_size) >= fourGiB) {
             problems_.Add(where, Broken::TooLarge, TooLarge(entry.status.st_size));
         } else if (!Fd(openat(entry.folder, entry.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC))) {
@@ -150,7 +152,7 @@ std::vector<std::pair<std::string, std::string>> CheckInstallers(const std::vect
                              "holds no setup.exe at its top (in any case), which the launcher starts as " +
                                  installer.language + "\\setup.exe");
         } else if (!S_ISREG(status.st_mode)) {
-            problems.Add(installer.path, Broken::NotAFile, KindOf(status.st_mode));
+            problems.Add(installer.path, Broken::NotAFile, "is " + KindOf(status.st_mode) + ", not a file");
         } else if (static_cast<std::uint64_t>(status.st_size) >= fourGiB) {
             problems.Add(installer.path, Broken::TooLarge, TooLarge(status.st_size));
         }
@@ -162,7 +164,7 @@ int Check(const std::vector<Installer>& installers)
 {
     Problems problems;
     for (const auto& [language, setup] : CheckInstallers(installers, problems))
-        std::printf("%s\t%s\n", language.c_str(), setup.c_str());
+        std::printf("%s%c%s%c", language.c_str(), '\0', setup.c_str(), '\0');
     for (const Problem& problem : problems.Kept())
         std::cerr << Shown(problem.path) << ": " << problem.words << '\n';
     if (problems.Count() > Problems::keptAtMost)

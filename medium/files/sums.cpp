@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdio>
 #include <iostream>
+#include <utility>
 
 namespace medium {
 namespace {
@@ -61,7 +62,7 @@ private:
 
 class Summer {
 public:
-    explicit Summer(int stage) : stage_(stage), buffer_(bufferBytes) {}
+    explicit Summer(int stage, std::string under = "") : stage_(stage), under_(std::move(under)), buffer_(bufferBytes) {}
 
     void Print(const std::string& path)
     {
@@ -80,11 +81,12 @@ public:
             sum = digest.Hex();
             sums_.Keep(status, sum);
         }
-        std::printf("%s  %s\n", sum.c_str(), path.c_str());
+        std::printf("%s  %s%s\n", sum.c_str(), under_.c_str(), path.c_str());
     }
 
 private:
     int stage_;
+    std::string under_;
     std::vector<char> buffer_;
     SumsByFile sums_;
 };
@@ -114,10 +116,10 @@ Laid ReadLaid(const std::string& line)
 
 }  // namespace
 
-int Sum(const std::string& stagePath, bool sharedOnly)
+int Sum(const std::string& stagePath, bool sharedOnly, const std::string& under)
 {
     const Fd stage = OpenStage(stagePath);
-    Summer summer(stage.get());
+    Summer summer(stage.get(), under);
     // Sorted by size, then by file: a group of one size shares its content only when it holds two
     // files. The lines of its first file wait until a second shows (a bounded number of them:
     // past it, the group counts as shared, and only costs reading).
@@ -168,7 +170,7 @@ public:
             return inner;
         }
         if (!S_ISREG(entry.status.st_mode))
-            Fail(Shown(entry.path) + " " + KindOf(entry.status.st_mode));
+            Fail(Shown(entry.path) + " is " + KindOf(entry.status.st_mode) + ", not a file");
         summer_.Print(entry.path);
         return {};
     }

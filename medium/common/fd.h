@@ -1,7 +1,7 @@
 // An open file or folder, closed with its owner.
 #pragma once
 
-#include "commands.h"
+#include "failure.h"
 #include "shown.h"
 
 #include <unistd.h>
@@ -11,6 +11,9 @@
 #include <vector>
 
 namespace medium {
+
+// What the tools read and write a file through at a time.
+inline constexpr std::size_t bufferBytes = 1 << 20;
 
 class Fd {
 public:

@@ -6,7 +6,7 @@
 
 #include "authenticode.h"
 
-#include "medium/sha256.h"
+#include "sha256.h"
 
 #include <openssl/cms.h>
 #include <openssl/evp.h>
@@ -19,10 +19,12 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+namespace executable {
 namespace {
 
 template <typename T, void (*Free)(T*)>
@@ -51,13 +53,13 @@ std::string Digest(const EVP_MD* md, const unsigned char* bytes, size_t count)
     return medium::HexOf(digest, length);
 }
 
-// A time as seconds since 1970, or "none".
-std::string Seconds(const ASN1_TIME* time)
+// A time as seconds since 1970, when it is one.
+std::optional<long long> Seconds(const ASN1_TIME* time)
 {
     std::tm tm{};
     if (!time || ASN1_TIME_to_tm(time, &tm) != 1)
-        return "none";
-    return std::to_string(static_cast<long long>(timegm(&tm)));
+        return std::nullopt;
+    return static_cast<long long>(timegm(&tm));
 }
 
 // The bytes within a DER value: past its tag and length.
@@ -136,14 +138,12 @@ struct Carried {
 // The RFC 3161 timestamp in SIGNER's unauthenticated attributes (Microsoft's identifier for it):
 // its time, and whether its own signature holds and it stamps SIGNER's signature value. Its
 // certificates and revocation lists go into CARRIED.
-void PrintTimestamp(PKCS7_SIGNER_INFO* signer, Carried& carried,
-                    Owned<STACK_OF(X509), FreeCertificates>& tokenCertificates)
+void ReadTimestamp(PKCS7_SIGNER_INFO* signer, AuthenticodeFacts& facts, Carried& carried,
+                   Owned<STACK_OF(X509), FreeCertificates>& tokenCertificates)
 {
     ASN1_TYPE* attribute = Unauthenticated(signer, "1.3.6.1.4.1.311.3.3.1");
-    if (!attribute || attribute->type != V_ASN1_SEQUENCE) {
-        std::printf("timestamp none\n");
+    if (!attribute || attribute->type != V_ASN1_SEQUENCE)
         return;
-    }
     const unsigned char* p = attribute->value.sequence->data;
     Owned<CMS_ContentInfo, CMS_ContentInfo_free> token(d2i_CMS_ContentInfo(nullptr, &p, attribute->value.sequence->length));
     Owned<BIO, BIO_free_all> content(BIO_new(BIO_s_mem()));
@@ -167,7 +167,7 @@ void PrintTimestamp(PKCS7_SIGNER_INFO* signer, Carried& carried,
     p = inner && *inner ? (*inner)->data : nullptr;
     Owned<TS_TST_INFO, TS_TST_INFO_free> info(p ? d2i_TS_TST_INFO(nullptr, &p, (*inner)->length) : nullptr);
     if (!info) {
-        std::printf("timestamp unreadable\n");
+        facts.timestamp = AuthenticodeFacts::Stamp::Unreadable;
         return;
     }
     TS_MSG_IMPRINT* imprint = TS_TST_INFO_get_msg_imprint(info.get());
@@ -176,24 +176,25 @@ void PrintTimestamp(PKCS7_SIGNER_INFO* signer, Carried& carried,
     const EVP_MD* md = EVP_get_digestbyobj(algorithm->algorithm);
     const bool ofThis = Digest(md, signer->enc_digest->data, static_cast<size_t>(signer->enc_digest->length)) ==
                         medium::HexOf(stamped->data, static_cast<size_t>(stamped->length));
-    std::printf("timestamp %s %s\n", Seconds(TS_TST_INFO_get_time(info.get())).c_str(),
-                holds && ofThis ? "holds" : "broken");
+    facts.timestamp = AuthenticodeFacts::Stamp::Read;
+    facts.stampedAt = Seconds(TS_TST_INFO_get_time(info.get()));
+    facts.stampHolds = holds && ofThis && facts.stampedAt;
 }
 
 }  // namespace
 
-bool PrintAuthenticode(const std::vector<unsigned char>& signature)
+std::optional<AuthenticodeFacts> ReadAuthenticode(const std::vector<unsigned char>& signature)
 {
     const unsigned char* p = signature.data();
     Owned<PKCS7, PKCS7_free> p7(d2i_PKCS7(nullptr, &p, static_cast<long>(signature.size())));
     if (!p7 || !PKCS7_type_is_signed(p7.get()))
-        return false;
+        return std::nullopt;
     PKCS7_SIGNED* signedData = p7->d.sign;
     PKCS7* contentInfo = signedData->contents;
     // SpcIndirectDataContent, Authenticode's content, and one signer.
     if (!contentInfo || Dotted(contentInfo->type) != "1.3.6.1.4.1.311.2.1.4" || !contentInfo->d.other ||
         contentInfo->d.other->type != V_ASN1_SEQUENCE || sk_PKCS7_SIGNER_INFO_num(signedData->signer_info) != 1)
-        return false;
+        return std::nullopt;
     PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(signedData->signer_info, 0);
 
     // The digest the signature vouches for: the SpcIndirectDataContent's DigestInfo.
@@ -203,16 +204,18 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
         d2i_ASN1_SEQUENCE_ANY(nullptr, &p, indirect->length));
     ASN1_TYPE* digestInfo = fields && sk_ASN1_TYPE_num(fields.get()) == 2 ? sk_ASN1_TYPE_value(fields.get(), 1) : nullptr;
     if (!digestInfo || digestInfo->type != V_ASN1_SEQUENCE)
-        return false;
+        return std::nullopt;
     p = digestInfo->value.sequence->data;
     Owned<X509_SIG, X509_SIG_free> signedDigest(d2i_X509_SIG(nullptr, &p, digestInfo->value.sequence->length));
     if (!signedDigest)
-        return false;
+        return std::nullopt;
     const X509_ALGOR* fileAlgorithm = nullptr;
     const ASN1_OCTET_STRING* fileDigest = nullptr;
     X509_SIG_get0(signedDigest.get(), &fileAlgorithm, &fileDigest);
-    std::printf("digest-algorithm %s\n", OBJ_nid2sn(OBJ_obj2nid(fileAlgorithm->algorithm)));
-    std::printf("digest-signed %s\n", medium::HexOf(fileDigest->data, static_cast<size_t>(fileDigest->length)).c_str());
+    AuthenticodeFacts facts;
+    const char* algorithm = OBJ_nid2sn(OBJ_obj2nid(fileAlgorithm->algorithm));
+    facts.digestAlgorithm = algorithm ? algorithm : "";
+    facts.digestSigned = medium::HexOf(fileDigest->data, static_cast<size_t>(fileDigest->length));
 
     // The signer's certificate, and its signature over the authenticated attributes, which must
     // name the content's digest (over the content's own bytes, past its tag and length).
@@ -234,22 +237,20 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
                        EVP_DigestVerify(verifying.get(), signer->enc_digest->data,
                                         static_cast<size_t>(signer->enc_digest->length), attributes,
                                         static_cast<size_t>(attributesSize)) == 1;
-    std::printf("signature %s\n", holds ? "holds" : "broken");
+    facts.holds = holds;
     if (certificate) {
-        std::printf("signer %s\n", Subject(certificate).c_str());
+        facts.signer = Subject(certificate);
         unsigned char fingerprint[EVP_MAX_MD_SIZE];
         unsigned int fingerprintSize = 0;
         X509_digest(certificate, EVP_sha256(), fingerprint, &fingerprintSize);
-        std::printf("signer-sha256 %s\n", medium::HexOf(fingerprint, fingerprintSize).c_str());
+        facts.signerSha256 = medium::HexOf(fingerprint, fingerprintSize);
     }
     ASN1_TYPE* signingTime = PKCS7_get_signed_attribute(signer, NID_pkcs9_signingTime);
-    std::printf("signed-at %s\n",
-                signingTime && (signingTime->type == V_ASN1_UTCTIME || signingTime->type == V_ASN1_GENERALIZEDTIME)
-                    ? Seconds(signingTime->value.utctime).c_str()
-                    : "none");
+    if (signingTime && (signingTime->type == V_ASN1_UTCTIME || signingTime->type == V_ASN1_GENERALIZEDTIME))
+        facts.signedAt = Seconds(signingTime->value.utctime);
     Carried carried;
     Owned<STACK_OF(X509), FreeCertificates> tokenCertificates;
-    PrintTimestamp(signer, carried, tokenCertificates);
+    ReadTimestamp(signer, facts, carried, tokenCertificates);
     // Unsigned attributes are outside what the signature covers: one timestamp, of one value, is
     // the only one signing writes.
     bool others = false;
@@ -263,11 +264,11 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
             values = std::max(values, X509_ATTRIBUTE_count(attribute));
         }
     }
-    std::printf("unsigned-attributes %s\n", others ? "others" : "timestamp-only");
+    facts.othersUnsigned = others;
     if (timestamps > 1)
-        std::printf("unsigned-extra timestamps %d\n", timestamps);
+        facts.extras.push_back("timestamps " + std::to_string(timestamps));
     if (values > 1)
-        std::printf("unsigned-extra timestamp-values %d\n", values);
+        facts.extras.push_back("timestamp-values " + std::to_string(values));
     // Certificates beyond the signer's chain and the timestamp's, and revocation lists, are
     // outside what either signature covers.
     if (certificate)
@@ -277,9 +278,38 @@ bool PrintAuthenticode(const std::vector<unsigned char>& signature)
         carried.all.emplace_back(sk_X509_value(signedData->cert, i), "signature");
     for (const auto& [any, where] : carried.all)
         if (std::none_of(carried.chains.begin(), carried.chains.end(), [&](X509* inChain) { return X509_cmp(inChain, any) == 0; }))
-            std::printf("unsigned-extra certificate %s %s\n", where.c_str(), Subject(any).c_str());
+            facts.extras.push_back("certificate " + where + " " + Subject(any));
     carried.revocationLists += std::max(0, sk_X509_CRL_num(signedData->crl));
     if (carried.revocationLists > 0)
-        std::printf("unsigned-extra revocation-lists %d\n", carried.revocationLists);
-    return true;
+        facts.extras.push_back("revocation-lists " + std::to_string(carried.revocationLists));
+    return facts;
 }
+
+void PrintAuthenticode(const AuthenticodeFacts& facts)
+{
+    const auto seconds = [](const std::optional<long long>& at) { return at ? std::to_string(*at) : std::string("none"); };
+    std::printf("digest-algorithm %s\n", facts.digestAlgorithm.c_str());
+    std::printf("digest-signed %s\n", facts.digestSigned.c_str());
+    std::printf("signature %s\n", facts.holds ? "holds" : "broken");
+    if (!facts.signer.empty() || !facts.signerSha256.empty()) {
+        std::printf("signer %s\n", facts.signer.c_str());
+        std::printf("signer-sha256 %s\n", facts.signerSha256.c_str());
+    }
+    std::printf("signed-at %s\n", seconds(facts.signedAt).c_str());
+    switch (facts.timestamp) {
+    case AuthenticodeFacts::Stamp::None:
+        std::printf("timestamp none\n");
+        break;
+    case AuthenticodeFacts::Stamp::Unreadable:
+        std::printf("timestamp unreadable\n");
+        break;
+    case AuthenticodeFacts::Stamp::Read:
+        std::printf("timestamp %s %s\n", seconds(facts.stampedAt).c_str(), facts.stampHolds ? "holds" : "broken");
+        break;
+    }
+    std::printf("unsigned-attributes %s\n", facts.othersUnsigned ? "others" : "timestamp-only");
+    for (const std::string& extra : facts.extras)
+        std::printf("unsigned-extra %s\n", extra.c_str());
+}
+
+}  // namespace executable

@@ -2,16 +2,18 @@
 //   medium_files check LANGUAGE=PATH...      reads each vendor's installer (a setup program, or a
 //                                            folder whose top holds setup.exe) as Windows will meet
 //                                            it; each rule broken is a line on stderr, "PATH:
-//                                            RULE"; exits 1 when any is. Prints "LANGUAGE<tab>NAME"
-//                                            for each folder: the name of its setup program
+//                                            RULE"; exits 1 when any is. Prints LANGUAGE and NAME,
+//                                            each ended by a NUL, for each folder: the name of its
+//                                            setup program
 //   medium_files lay STAGE LANGUAGE=PATH...  lays them out as STAGE/LANGUAGE/...: each file a hard
 //                                            link to the very file read (a copy where the file
 //                                            system refuses the link); prints "SIZE<tab>FILE<tab>
 //                                            PATH" for each, FILE the same for each link of a file
-//   medium_files sum [--shared] STAGE        reads those lines and prints each file's SHA-256 as
-//                                            sha256sum writes it, "SUM  PATH"; --shared: only of
-//                                            the files whose size a file other than itself shares,
-//                                            the lines sorted by size, then by file
+//   medium_files sum [--shared | --under NAME] STAGE   reads those lines and prints each
+//                                            file's SHA-256 as sha256sum writes it, "SUM  PATH"
+//                                            (NAME/PATH with --under); --shared: only of the files
+//                                            whose size a file other than itself shares, the lines
+//                                            sorted by size, then by file
 //   medium_files sums-of TREE                prints each file's SHA-256 as sum does, walking TREE
 //                                            (a medium's tree, someone else's): a name make-medium
 //                                            would refuse, a link, a device, ... ends it, exit 1
@@ -49,7 +51,7 @@ std::vector<Installer> Installers(char** first, char** last)
 
 int Usage()
 {
-    std::cerr << "usage: medium_files check LANGUAGE=PATH... | lay STAGE LANGUAGE=PATH... | sum [--shared] STAGE"
+    std::cerr << "usage: medium_files check LANGUAGE=PATH... | lay STAGE LANGUAGE=PATH... | sum [--shared | --under NAME] STAGE"
                  " | sums-of TREE | store-once STAGE | write FILE BYTES [LABEL]\n";
     return 2;
 }
@@ -70,9 +72,11 @@ int main(int argc, char** argv)
         if (command == "lay" && argc > 3)
             return Lay(argv[2], Installers(argv + 3, argv + argc));
         if (command == "sum" && argc == 3)
-            return Sum(argv[2], false);
+            return Sum(argv[2], false, "");
         if (command == "sum" && argc == 4 && std::string(argv[2]) == "--shared")
-            return Sum(argv[3], true);
+            return Sum(argv[3], true, "");
+        if (command == "sum" && argc == 5 && std::string(argv[2]) == "--under")
+            return Sum(argv[4], false, std::string(argv[3]) + "/");
         if (command == "sums-of" && argc == 3)
             return SumsOf(argv[2]);
         if (command == "store-once" && argc == 3)

@@ -1,6 +1,4 @@
-// How the medium's files readers give up: an exception that main turns into a line and status 1.
-
-#include "commands.h"
+#include "failure.h"
 
 #include <cerrno>
 #include <cstring>

@@ -25,7 +25,7 @@
 // OUT cannot be written.
 
 #include "authenticode.h"
-#include "sha256.h"
+#include "pe_image.h"
 
 #include <algorithm>
 #include <cctype>
@@ -40,110 +40,8 @@
 
 namespace {
 
-std::string fileName;
+using namespace executable;
 
-[[noreturn]] void Malformed(const char* why)
-{
-    std::fprintf(stderr, "pe_facts: %s: malformed: %s\n", fileName.c_str(), why);
-    std::exit(2);
-}
-
-// Every read is bounded by the file: a field or name that lies beyond its end makes it malformed.
-struct Image {
-    std::vector<unsigned char> bytes;
-
-    void Within(size_t at, size_t length, const char* why) const
-    {
-        if (at > bytes.size() || bytes.size() - at < length)
-            Malformed(why);
-    }
-    std::uint64_t Read(size_t at, int size) const
-    {
-        Within(at, static_cast<size_t>(size), "a field lies beyond the end of the file");
-        std::uint64_t value = 0;
-        for (int i = size - 1; i >= 0; --i)
-            value = value << 8 | bytes[at + i];
-        return value;
-    }
-    std::uint32_t U8(size_t at) const { return static_cast<std::uint32_t>(Read(at, 1)); }
-    std::uint32_t U16(size_t at) const { return static_cast<std::uint32_t>(Read(at, 2)); }
-    std::uint32_t U32(size_t at) const { return static_cast<std::uint32_t>(Read(at, 4)); }
-    std::string Text(size_t at) const
-    {
-        if (at >= bytes.size())
-            Malformed("a name lies beyond the end of the file");
-        const auto end = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(), 0);
-        if (end == bytes.end())
-            Malformed("a name runs past the end of the file");
-        return {bytes.begin() + static_cast<std::ptrdiff_t>(at), end};
-    }
-};
-
-// A section's name, its characteristics (IMAGE_SCN_*: whether Windows maps it writable,
-// executable or shared between the processes that load the image), and where its data lies.
-struct Section {
-    std::string name;
-    std::uint32_t characteristics, address, rawSize, fileOffset;
-    bool Code() const { return characteristics & 0x20000000u; }
-};
-
-struct Headers {
-    size_t coff, optional, checksumField;
-    bool wide;  // PE32+: 64-bit addresses and thunks
-    std::uint64_t imageBase;
-    std::uint32_t headersSize, directories;
-    std::vector<Section> sections;
-};
-
-Headers ReadHeaders(const Image& image)
-{
-    if (image.bytes.size() < 2 || image.U16(0) != 0x5A4D)
-        Malformed("no MZ header");
-    Headers h{};
-    const size_t pe = image.U32(0x3C);
-    if (image.U32(pe) != 0x00004550)
-        Malformed("no PE signature");
-    h.coff = pe + 4;
-    h.optional = h.coff + 20;
-    const std::uint32_t magic = image.U16(h.optional);
-    if (magic != 0x10B && magic != 0x20B)
-        Malformed("the optional header is neither PE32 nor PE32+");
-    h.wide = magic == 0x20B;
-    h.imageBase = h.wide ? image.Read(h.optional + 24, 8) : image.U32(h.optional + 28);
-    h.headersSize = image.U32(h.optional + 60);
-    h.checksumField = h.optional + 64;
-    h.directories = image.U32(h.optional + (h.wide ? 108 : 92));
-    const size_t sectionTable = h.optional + image.U16(h.coff + 16);
-    for (std::uint32_t i = 0; i < image.U16(h.coff + 2); ++i) {
-        const size_t at = sectionTable + 40 * static_cast<size_t>(i);
-        std::string name;
-        for (size_t c = 0; c < 8 && image.U8(at + c); ++c)
-            name += static_cast<char>(image.U8(at + c));
-        h.sections.push_back({name, image.U32(at + 36), image.U32(at + 12), image.U32(at + 16), image.U32(at + 20)});
-    }
-    return h;
-}
-
-// A data directory's address and size; 0, 0 where the image has none of that kind.
-std::pair<std::uint32_t, std::uint32_t> Directory(const Image& image, const Headers& h, std::uint32_t index)
-{
-    if (index >= h.directories)
-        return {0, 0};
-    const size_t at = h.optional + (h.wide ? 112 : 96) + 8 * static_cast<size_t>(index);
-    return {image.U32(at), image.U32(at + 4)};
-}
-
-// Where an address of the loaded image lies in the file: in the headers, which are loaded as they
-// are, or in a section's data.
-size_t FileOffset(const Headers& h, std::uint32_t address)
-{
-    if (address < h.headersSize)
-        return address;
-    for (const Section& s : h.sections)
-        if (address >= s.address && address - s.address < s.rawSize)
-            return static_cast<size_t>(s.fileOffset) + (address - s.address);
-    Malformed("an address lies in no section's data");
-}
 
 // The documented checksum: the file as 16-bit words, with the checksum field taken as zero,
 // summed with the carries folded back in, plus the file's length.
@@ -203,7 +101,7 @@ void PrintImports(const Image& image, const Headers& h)
             // Without its first attribute, an old form holds addresses rather than offsets.
             const std::uint32_t base = attributes & 1 ? 0 : static_cast<std::uint32_t>(h.imageBase);
             if (name < base || names < base)
-                Malformed("a delay-load entry's address lies before the image");
+                throw Malformed("a delay-load entry's address lies before the image");
             PrintThunks(image, h, "delay-import", LowerCase(image.Text(FileOffset(h, name - base))), names - base);
         }
     }
@@ -240,13 +138,13 @@ std::vector<Resource> Manifests(const Image& image, const Headers& h)
         if (type != 24)
             continue;
         if (!(names & kSubdirectory))
-            Malformed("the manifest type holds no directory of names");
+            throw Malformed("the manifest type holds no directory of names");
         for (const auto& [name, languages] : Entries(image, root, names & ~kSubdirectory)) {
             if (!(languages & kSubdirectory))
-                Malformed("a manifest name holds no directory of languages");
+                throw Malformed("a manifest name holds no directory of languages");
             for (const auto& [language, leaf] : Entries(image, root, languages & ~kSubdirectory)) {
                 if (leaf & kSubdirectory)
-                    Malformed("the resource tree is deeper than type, name and language");
+                    throw Malformed("the resource tree is deeper than type, name and language");
                 const size_t entry = root + leaf;
                 const size_t at = FileOffset(h, image.U32(entry)), length = image.U32(entry + 4);
                 image.Within(at, length, "a manifest runs past the end of the file");
@@ -304,59 +202,11 @@ int WriteOut(const Image& image, size_t at, size_t length, const char* out)
     return 0;
 }
 
-// The length of the DER value at `at`, header included, from its own header.
-size_t DerLength(const Image& image, size_t at)
-{
-    const std::uint32_t first = image.U8(at + 1);
-    if (first < 0x80)
-        return 2 + first;
-    const std::uint32_t count = first & 0x7F;
-    if (count == 0 || count > 3)
-        Malformed("the signature's length is not one DER states");
-    size_t length = 0;
-    for (std::uint32_t i = 0; i < count; ++i)
-        length = length << 8 | image.U8(at + 2 + i);
-    return 2 + count + length;
-}
-
-// The first entry of the certificate table (whose address, unlike the other directories', is a
-// file offset), when it is a PKCS#7 signature: where its DER lies, without the entry's padding;
-// 0, 0 when the file carries none.
-std::pair<size_t, size_t> Signature(const Image& image, const Headers& h)
-{
-    const auto [at, size] = Directory(image, h, 4);
-    if (!at || size < 8 || image.U16(at + 6) != 2)
-        return {0, 0};
-    const std::uint32_t entryLength = image.U32(at);
-    if (entryLength < 8)
-        Malformed("the certificate entry is shorter than its own header");
-    const size_t der = at + 8, length = DerLength(image, der);
-    if (image.U8(der) != 0x30 || length > entryLength - 8 || length > image.bytes.size() - der)
-        Malformed("the signature is no DER sequence within its entry");
-    return {der, length};
-}
 
 int WriteSignature(const Image& image, const Headers& h, const char* out)
 {
     const auto [der, length] = Signature(image, h);
     return der ? WriteOut(image, der, length, out) : 1;
-}
-
-// The digest an Authenticode signature vouches for: the file up to its certificate table, less
-// the checksum and the table's directory entry, which signing changes.
-std::string AuthenticodeDigest(const Image& image, const Headers& h)
-{
-    const size_t entry = h.optional + (h.wide ? 112 : 96) + 8 * 4;
-    const auto [table, size] = Directory(image, h, 4);
-    const size_t end = table && table <= image.bytes.size() ? table : image.bytes.size();
-    image.Within(entry, 8, "the certificate table's entry lies beyond the end of the file");
-    if (end < entry + 8)
-        Malformed("the certificate table lies within the headers");
-    medium::Sha256 digest;
-    digest.Add(image.bytes.data(), h.checksumField);
-    digest.Add(image.bytes.data() + h.checksumField + 4, entry - h.checksumField - 4);
-    digest.Add(image.bytes.data() + entry + 8, end - entry - 8);
-    return digest.Hex();
 }
 
 // The addresses that base relocations fix up when Windows loads the image elsewhere than at its
@@ -446,43 +296,13 @@ std::uint32_t StackGuardChecks(const Image& image, const Headers& h, const std::
     return most;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Facts(int argc, char** argv)
 {
     const std::string mode = argc == 4 ? argv[1] : "";
-    const bool authenticode = argc == 3 && std::string(argv[1]) == "authenticode";
-    if (argc != 2 && mode != "signature" && mode != "manifest" && !authenticode) {
-        std::fprintf(stderr, "usage: pe_facts FILE | pe_facts signature FILE OUT | pe_facts manifest FILE OUT"
-                             " | pe_facts authenticode FILE\n");
-        return 2;
-    }
-    fileName = argv[argc - (argc == 4 ? 2 : 1)];
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
-        Malformed("cannot be read");
-    const Image image{{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}};
+    const Image image = ReadImage(argv[argc - (argc == 4 ? 2 : 1)]);
     const Headers h = ReadHeaders(image);
     if (mode == "signature")
         return WriteSignature(image, h, argv[3]);
-    if (authenticode) {
-        const auto [der, length] = Signature(image, h);
-        if (!der)
-            return 1;
-        std::printf("digest-computed %s\n", AuthenticodeDigest(image, h).c_str());
-        // The table as signing writes it: one entry, the signature and its padding to 8 bytes of
-        // zeros, ending the file; anything more is bytes nobody signed.
-        const auto [table, size] = Directory(image, h, 4);
-        const size_t padded = 8 + (length + 7) / 8 * 8;
-        const bool exact = image.U32(table) == padded && size == padded && table + size == image.bytes.size() &&
-                           std::all_of(image.bytes.begin() + static_cast<std::ptrdiff_t>(der + length),
-                                       image.bytes.end(), [](unsigned char b) { return b == 0; });
-        std::printf("signature-table %s\n", exact ? "exact" : "holds-more");
-        if (!PrintAuthenticode({image.bytes.begin() + static_cast<std::ptrdiff_t>(der),
-                                image.bytes.begin() + static_cast<std::ptrdiff_t>(der + length)}))
-            Malformed("the signature is no Authenticode signature");
-        return 0;
-    }
     if (mode == "manifest") {
         const std::vector<Resource> manifests = Manifests(image, h);
         const Resource* manifest = ProcessManifest(manifests);
@@ -514,4 +334,35 @@ int main(int argc, char** argv)
             std::printf("requested-execution-level %s\n", level.c_str());
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string mode = argc == 4 ? argv[1] : "";
+    const bool authenticode = argc == 3 && std::string(argv[1]) == "authenticode";
+    if (argc != 2 && mode != "signature" && mode != "manifest" && !authenticode) {
+        std::fprintf(stderr, "usage: pe_facts FILE | pe_facts signature FILE OUT | pe_facts manifest FILE OUT"
+                             " | pe_facts authenticode FILE\n");
+        return 2;
+    }
+    const char* file = argv[argc - (argc == 4 ? 2 : 1)];
+    try {
+        if (!authenticode)
+            return Facts(argc, argv);
+        const std::optional<PeSignature> signature = ReadPeSignature(file);
+        if (!signature)
+            return 1;
+        std::printf("digest-computed %s\n", signature->digestComputed.c_str());
+        std::printf("signature-table %s\n", signature->tableExact ? "exact" : "holds-more");
+        const std::optional<AuthenticodeFacts> facts = ReadAuthenticode(signature->der);
+        if (!facts)
+            throw Malformed("the signature is no Authenticode signature");
+        PrintAuthenticode(*facts);
+        return 0;
+    } catch (const Malformed& malformed) {
+        std::fprintf(stderr, "pe_facts: %s: malformed: %s\n", file, malformed.what());
+        return 2;
+    }
 }

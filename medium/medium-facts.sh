@@ -1,10 +1,7 @@
 # What make-medium writes on a medium and verify-medium reads back, stated once, and how either
-# shows what it read; sourced.
-# The launcher's toolchain: the Debian packages whose files make Project1.exe's bytes (the mingw-w64
-# compiler, binutils, the runtime and headers, and CMake). install-deps installs them, the build
-# record gives their versions, and verify-medium compares those with the rebuild's.
-launcher_toolchain=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-                    mingw-w64-common cmake cmake-data)
+# shows what it read; sourced. The record's fixed texts reach medium_reader as its arguments.
+# The launcher's toolchain, which the build states.
+. "$(dirname "${BASH_SOURCE[0]}")/../tools/toolchain.sh"
 # The mastering tool: xorriso and the libraries whose code lays out and writes the image's bytes
 # (their names as dpkg patterns: Debian 13 names them with t64). The build record gives their
 # versions, and verify-medium writes an image again only with the same.

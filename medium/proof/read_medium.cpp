@@ -1,0 +1,152 @@
+// medium_reader image and tree: a medium's root, the files verify-medium reads taken from it, and
+// what it holds that no medium make-medium writes holds; an image read in both trees of names, a
+// tree's language folders read as make-medium reads a vendor's installer.
+
+#include "reader_commands.h"
+#include "image.h"
+#include "installer_check.h"
+#include "record.h"
+#include "root.h"
+#include "shown.h"
+#include "verdict.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+
+namespace proof {
+namespace {
+
+[[noreturn]] void NoRecord(const std::string& shown)
+{
+    CannotTell(shown + " carries no build record (build-record.txt): it was made before media carried one, or it was "
+                       "removed, and nothing says what to rebuild");
+}
+
+// The record, the root's names, the launcher and autorun.inf, in the order verify-medium reads them.
+void ReadRoot(const MediumRoot& root, const std::string& shown, const std::string& work,
+              const std::vector<std::string>& rootNames)
+{
+    switch (const Taken taken = root.Take("build-record.txt", work + "/build-record.txt", recordBytesAtMost); taken.result) {
+    case Taken::Result::Whole:
+    case Taken::Result::Over:  // the record's reader says where
+        break;
+    case Taken::Result::Missing:
+        NoRecord(shown);
+    case Taken::Result::NotAFile:
+        CannotTell("build-record.txt on the medium is " + taken.kind + ", not a build record");
+    case Taken::Result::Twice:
+        CannotTell("build-record.txt on the medium is there more than once, as names that differ only in case");
+    case Taken::Result::Unreadable:
+        CannotTell("build-record.txt on the medium cannot be read");
+    }
+    std::string why;
+    if (const std::string stray = StrayName(root, rootNames, why); !stray.empty())
+        Different(shown + " holds " + medium::Shown(stray) + " at its root, " + why);
+    switch (const Taken taken = root.Take("Project1.exe", work + "/Project1.exe", launcherBytesAtMost); taken.result) {
+    case Taken::Result::Whole:
+        break;
+    case Taken::Result::Missing:
+        CannotTell(shown + " holds no Project1.exe at its root");
+    case Taken::Result::Over:
+        Different("Project1.exe on the medium is over " + std::to_string(launcherBytesAtMost) +
+                  " bytes, far more than any launcher this source builds");
+    case Taken::Result::Unreadable:
+        CannotTell("Project1.exe on the medium cannot be read");
+    case Taken::Result::Twice:
+        Different("Project1.exe on the medium is there more than once, as names that differ only in case, not a program");
+    case Taken::Result::NotAFile:
+        Different("Project1.exe on the medium is " + taken.kind + ", not a program");
+    }
+    const Taken autorun = root.Take("autorun.inf", work + "/autorun.inf", autorunBytesAtMost);
+    const char* problem = autorun.result == Taken::Result::Whole      ? nullptr
+                          : autorun.result == Taken::Result::Missing  ? "is missing"
+                          : autorun.result == Taken::Result::Twice    ? "is there more than once, as names that differ only in case"
+                          : autorun.result == Taken::Result::Over     ? "is over 4096 bytes"
+                          : autorun.result == Taken::Result::NotAFile ? "is not a regular file"
+                                                                      : "cannot be read";
+    if (problem)
+        Different(std::string("autorun.inf on the medium ") + problem + ": it may start something other than the launcher");
+}
+
+}  // namespace
+
+int ReadImage(const std::string& path, const std::string& work, const std::vector<std::string>& rootNames)
+{
+    const std::string shown = ShownName(path);
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0)
+        CannotTell(shown + " cannot be read");
+    if (static_cast<std::uint64_t>(status.st_size) > mediumBytesAtMost)
+        Different(shown + " is " + std::to_string(status.st_size) +
+                  " bytes, more than any disc holds (128 GiB): it is no medium's image");
+    char descriptor[6] = {};
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(16 * 2048 + 1);
+    if (!in.read(descriptor, sizeof descriptor) || std::string(descriptor, 5) != "CD001")
+        CannotTell(shown + " is no ISO 9660 image");
+    // The creation time the image states, in seconds: make-medium gives every date of an image the
+    // one time, which a record without an epoch does not name.
+    char created[14] = {};
+    in.seekg(16 * 2048 + 813);
+    std::tm tm{};
+    const bool stated = in.read(created, sizeof created) && std::all_of(created, created + 14, [](char c) { return c >= '0' && c <= '9'; }) &&
+                        strptime(std::string(created, 14).c_str(), "%Y%m%d%H%M%S", &tm);
+    std::ofstream(work + "/image-time") << (stated ? std::to_string(timegm(&tm)) : "");
+    std::string why;
+    const auto rockRidge = LoadedImage::Load(path, Names::RockRidge, why);
+    const auto joliet = rockRidge ? LoadedImage::Load(path, Names::Joliet, why) : nullptr;
+    if (!rockRidge || !joliet)
+        Different(shown + " holds what no image make-medium writes holds: reading it stops at a warning or an error (" +
+                  medium::Shown(why) + ")");
+    for (const ImageEntry& entry : rockRidge->Entries()) {
+        if (entry.kind == ImageEntry::Kind::Other)
+            Different(shown + " holds '" + medium::Shown(entry.path) +
+                      "', which is neither a file nor a folder, as no image make-medium writes does");
+        if (entry.path.find_first_of(std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
+                                                 "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f")) !=
+            std::string::npos)
+            Different(shown + " holds a name with a control character (below 0x20), which make-medium refuses");
+    }
+    // A medium made before media carried a record is no forgery, but nothing says what to rebuild;
+    // one whose record only Windows reads is.
+    if (!rockRidge->Find("/build-record.txt")) {
+        if (!joliet->Find("/build-record.txt"))
+            NoRecord(shown);
+        Different(shown + " holds a build record that Windows reads (Joliet) and Linux does not (Rock Ridge): no image "
+                          "make-medium writes does");
+    }
+    ReadRoot(*ImageRoot(*rockRidge), shown, work, rootNames);
+    return 0;
+}
+
+int ReadTree(const std::string& path, const std::string& work, const std::vector<std::string>& rootNames)
+{
+    const std::string shown = ShownName(path);
+    ReadRoot(*TreeRoot(path), shown, work, rootNames);
+    // Each language's folder as make-medium reads a vendor's: what no medium holds (a name Windows
+    // reads as another, a file of 4 GiB, a link) ends it, as do more bytes than a disc holds.
+    std::vector<medium::Installer> installers;
+    for (const char* language : {"English", "German", "French"}) {
+        const std::string folder = path + "/" + language;
+        struct stat status {};
+        if (lstat(folder.c_str(), &status) != 0)
+            Different(shown + "/" + language + " is missing, not a folder of the medium");
+        if (!S_ISDIR(status.st_mode))
+            Different(shown + "/" + language + " is " + (S_ISLNK(status.st_mode) ? "a symbolic link" : "not a folder") +
+                      ", not a folder of the medium");
+        installers.push_back({language, folder});
+    }
+    medium::Problems problems;
+    medium::CheckInstallers(installers, problems);
+    if (problems.Count() > 0) {
+        const medium::Problem& first = problems.Kept().front();
+        Different(shown + " holds what make-medium does not put on a medium: " + medium::Shown(first.path) + ": " + first.words);
+    }
+    return 0;
+}
+
+}  // namespace proof
