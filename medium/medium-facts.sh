@@ -10,9 +10,10 @@ mastering_tool=(xorriso 'libisoburn1*' 'libisofs6*' 'libburn4*')
 # whatever the locale; Joliet names as long as Windows reads them (-joliet-long: 103 characters,
 # and paths past 240); the names sorted, every date the time
 # given, every file readable and every folder searchable by all, owned by root: nothing of who made
-# the files, or when, reaches the image.
+# the files, or when, reaches the image. The last two are xorriso's own for a new image, which it
+# takes otherwise when it has loaded one (written again, for verify-medium, from an image).
 mastering() {  # mastering TIME: xorriso's options, one a line
-  printf '%s\n' -input-charset UTF-8 -J -joliet-long -r -file-mode 0444 -dir-mode 0555 --set_all_file_dates "=$1" -V TOLVANIX
+  printf '%s\n' -input-charset UTF-8 -J -joliet-long -r -file-mode 0444 -dir-mode 0555 --set_all_file_dates "=$1" -V TOLVANIX --no-emul-toc -iso-level 1
 }
 # What a medium holds at its root; its autorun.inf, which opens the launcher with its icon; and the
 # build record's fixed texts.

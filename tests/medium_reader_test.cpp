@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "image.h"
+#include "layout.h"
 #include "record.h"
 #include "shown.h"
 #include "sums.h"
@@ -359,6 +360,68 @@ TEST_F(MediumImage, WhatNoImageOfMakeMediumHoldsStopsTheReading)
     EXPECT_FALSE(proof::LoadedImage::Load(image, proof::Names::RockRidge, why));
     EXPECT_FALSE(why.empty());
     EXPECT_FALSE(proof::LoadedImage::Load(Path("no such image"), proof::Names::RockRidge, why));
+}
+
+TEST_F(MediumImage, FilesOfOneContentAreOneFamilyWhereverTheyLie)
+{
+    const std::string setup(5000, 's'), head(64 * 1024, 'h');
+    File("English/setup.exe", setup);
+    File("German/setup.exe", setup);  // a copy: an extent of its own
+    std::filesystem::create_directories(Path("tree/French"));
+    std::filesystem::create_hard_link(Path("tree/English/setup.exe"), Path("tree/French/setup.exe"));  // the same extent
+    File("English/one.cab", "AAAA");
+    File("English/two.cab", "BBBB");  // the same size, another content
+    File("English/long-1.cab", head + "one");
+    File("English/long-2.cab", head + "two");  // the same first 64 KiB, another content
+    File("English/long-3.cab", head + "one");  // the same as the first
+    File("English/empty-1", "");
+    File("English/Sub/empty-2", "");
+    std::string why;
+    const auto image = proof::LoadedImage::Load(Image(), proof::Names::RockRidge, why);
+    ASSERT_TRUE(image) << why;
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"/English/long-3.cab", "/English/long-1.cab"},
+        {"/French/setup.exe", "/English/setup.exe"},
+        {"/German/setup.exe", "/English/setup.exe"},
+    };
+    EXPECT_EQ(proof::ContentFamilies(*image), expected);
+}
+
+TEST_F(MediumImage, EachLanguageFolderIsHeldToTheInstallerRulesAtAnyDepth)
+{
+    File("English/setup.exe", "MZ");
+    File("English/Aux.txt", "a");
+    File("German/SETUP.EXE", "MZ");
+    File("German/Sub/Deeper/x.cab", "x");
+    File("German/Sub/Deeper/X.cab", "x");
+    // French: "D:\French" is 9 units; 249 more make the longest path, one more too long.
+    File("French/setup.exe", "MZ");
+    File("French/" + std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(47, 'c'), "taken");
+    File("French/" + std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(48, 'd'), "refused");
+    std::string why;
+    const auto image = proof::LoadedImage::Load(Image(), proof::Names::RockRidge, why);
+    ASSERT_TRUE(image) << why;
+    medium::Problems problems;
+    proof::CheckLanguages(*image, problems);
+    std::vector<std::pair<int, std::string>> found;
+    for (const medium::Problem& problem : problems.Kept())
+        found.emplace_back(static_cast<int>(problem.rule), problem.path);
+    const std::vector<std::pair<int, std::string>> expected = {
+        {static_cast<int>(medium::Broken::Name), "English/Aux.txt"},
+        {static_cast<int>(medium::Broken::CaseTwin), "German/Sub/Deeper/x.cab"},
+        {static_cast<int>(medium::Broken::PathTooLong),
+         "French/" + std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(48, 'd')},
+    };
+    EXPECT_EQ(found, expected);
+    // A language whose top holds no setup program is refused too.
+    std::filesystem::remove(Path("tree/French/setup.exe"));
+    const auto withoutSetup = proof::LoadedImage::Load(Image(), proof::Names::RockRidge, why);
+    ASSERT_TRUE(withoutSetup) << why;
+    medium::Problems more;
+    proof::CheckLanguages(*withoutSetup, more);
+    EXPECT_TRUE(std::any_of(more.Kept().begin(), more.Kept().end(), [](const medium::Problem& p) {
+        return p.rule == medium::Broken::NoSetup && p.path == "French";
+    }));
 }
 
 }  // namespace image_rows

@@ -46,54 +46,63 @@ void Problems::Add(const std::string& path, Broken rule, const std::string& word
         kept_.push_back({path, rule, name, words});
 }
 
-namespace {
-
-std::string TooLarge(off_t size)
-{
-    return "is " + std::to_string(size) +
-           " bytes, and a file of 4 GiB or more is more than ISO 9660 as Windows reads it, or FAT32 on a USB stick, can hold";
-}
-
 bool IsSetupName(const std::string& name)
 {
     const auto units = Utf16(name);
     return units && CaseKey(*units) == u"SETUP.EXE";
 }
 
+std::string TooLarge(std::uint64_t size)
+{
+    return "is " + std::to_string(size) +
+           " bytes, and a file of 4 GiB or more is more than ISO 9660 as Windows reads it, or FAT32 on a USB stick, can hold";
+}
+
+void NameRules::Folder(const std::string& path, const std::vector<std::string>& names)
+{
+    // Two names that Windows reads as one: the second is refused.
+    std::vector<std::pair<std::u16string, std::string>> keys;
+    for (const std::string& name : names)
+        if (const auto units = Utf16(name))
+            keys.emplace_back(CaseKey(*units), name);
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t i = 1; i < keys.size(); ++i)
+        if (keys[i].first == keys[i - 1].first)
+            problems_.Add(Where(path.empty() ? keys[i].second : path + '/' + keys[i].second), Broken::CaseTwin,
+                          "differs only in case from " + Shown(keys[i - 1].second) +
+                              " beside it, and Windows reads the two as one name");
+}
+
+bool NameRules::Entry(const std::string& path, const std::string& name, std::size_t units)
+{
+    const std::string where = Where(path);
+    if (const NameRule rule = RuleBroken(name); rule != NameRule::None)
+        problems_.Add(where, Broken::Name, WhyNotCarried(name), rule);
+    if (units <= maxPathUnits)
+        return true;
+    // Whatever it holds is longer still: the folder alone is named.
+    problems_.Add(where, Broken::PathTooLong, "is " + std::to_string(units) + " characters long from the drive's root (D:\\" +
+                                                  installer_.language + "\\...), and Windows opens paths of at most " +
+                                                  std::to_string(maxPathUnits));
+    return false;
+}
+
+namespace {
+
 class Checker final : public Visitor {
 public:
-    Checker(const Installer& installer, Problems& problems) : installer_(installer), problems_(problems) {}
+    Checker(const Installer& installer, Problems& problems) : rules_(installer, problems), problems_(problems) {}
 
     // The name of the setup program at the top, when it is a file.
     const std::string& Setup() const { return setup_; }
 
-    void Folder(const std::string& path, const std::vector<std::string>& names) override
-    {
-        // Two names that Windows reads as one: the second is refused.
-        std::vector<std::pair<std::u16string, std::string>> keys;
-        for (const std::string& name : names)
-            if (const auto units = Utf16(name))
-                keys.emplace_back(CaseKey(*units), name);
-        std::sort(keys.begin(), keys.end());
-        for (std::size_t i = 1; i < keys.size(); ++i)
-            if (keys[i].first == keys[i - 1].first)
-                problems_.Add(Where(path.empty() ? keys[i].second : path + '/' + keys[i].second), Broken::CaseTwin,
-                              "differs only in case from " + Shown(keys[i - 1].second) +
-                                  " beside it, and Windows reads the two as one name");
-    }
+    void Folder(const std::string& path, const std::vector<std::string>& names) override { rules_.Folder(path, names); }
 
     Fd Visit(const Entry& entry) override
     {
-        const std::string where = Where(entry.path);
-        if (const NameRule rule = RuleBroken(entry.name); rule != NameRule::None)
-            problems_.Add(where, Broken::Name, WhyNotCarried(entry.name), rule);
-        if (entry.units > maxPathUnits) {
-            // Whatever it holds is longer still: the folder alone is named.
-            problems_.Add(where, Broken::PathTooLong, "is " + std::to_string(entry.units) + " characters long from the drive's root (D:\\" +
-                                     installer_.language + "\\...), and Windows opens paths of at most " +
-                                     std::to_string(maxPathUnits));
+        const std::string where = rules_.Where(entry.path);
+        if (!rules_.Entry(entry.path, entry.name, entry.units))
             return {};
-        }
         const mode_t mode = entry.status.st_mode;
         if (entry.path == entry.name && IsSetupName(entry.name) && S_ISREG(mode) && RuleBroken(entry.name) == NameRule::None)
             setup_ = entry.name;
@@ -120,9 +129,7 @@ public:
     }
 
 private:
-    std::string Where(const std::string& path) const { return installer_.path + '/' + path; }
-
-    const Installer& installer_;
+    NameRules rules_;
     Problems& problems_;
     std::string setup_;
 };

@@ -43,6 +43,29 @@ private:
     std::size_t count_ = 0;
 };
 
+// The naming rules of one installer's entries, wherever their names are read from (a folder on
+// disk, an image's tree): each name, its path's length from the drive's root, and names beside each
+// other that are one in any case.
+class NameRules {
+public:
+    NameRules(const Installer& installer, Problems& problems) : installer_(installer), problems_(problems) {}
+    // A folder's names; PATH is below the installer's top ("" for the top).
+    void Folder(const std::string& path, const std::vector<std::string>& names);
+    // The entry NAME at PATH, whose path is UNITS long from the drive's root: false when that is
+    // too long for anything below it to be read.
+    bool Entry(const std::string& path, const std::string& name, std::size_t units);
+    std::string Where(const std::string& path) const { return installer_.path + '/' + path; }
+
+private:
+    const Installer& installer_;
+    Problems& problems_;
+};
+
+// Whether NAME is setup.exe, in any case.
+bool IsSetupName(const std::string& name);
+// Why a file of SIZE bytes is too large for a medium.
+std::string TooLarge(std::uint64_t size);
+
 // Each installer read; the name of the setup program at the top of each folder, by language.
 std::vector<std::pair<std::string, std::string>> CheckInstallers(const std::vector<Installer>& installers,
                                                                  Problems& problems);

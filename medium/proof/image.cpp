@@ -128,26 +128,34 @@ const ImageEntry* LoadedImage::Find(const std::string& path) const
     return at == entries_.end() ? nullptr : &*at;
 }
 
-bool LoadedImage::Copy(const ImageEntry& file, const std::string& out, std::uint64_t atMost) const
+bool LoadedImage::Read(const ImageEntry& file, std::uint64_t atMost,
+                       const std::function<bool(const char*, std::size_t)>& take) const
 {
     IsoNode* node = nullptr;
     if (file.kind != ImageEntry::Kind::File || iso_tree_path_to_node(image_, file.path.c_str(), &node) != 1)
         return false;
     IsoStream* stream = iso_file_get_stream(reinterpret_cast<IsoFile*>(node));
-    medium::Fd into(open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!into || iso_stream_open(stream) < 0)
+    if (iso_stream_open(stream) < 0)
         return false;
     const std::uint64_t wanted = std::min(file.size, atMost);
     std::vector<char> buffer(1 << 20);
     std::uint64_t done = 0;
-    bool written = true;
-    while (written && done < wanted) {
+    bool read = true;
+    while (read && done < wanted) {
         const int got = iso_stream_read(stream, buffer.data(), std::min<std::uint64_t>(buffer.size(), wanted - done));
-        written = got > 0 && write(into.get(), buffer.data(), static_cast<std::size_t>(got)) == got;
+        read = got > 0 && take(buffer.data(), static_cast<std::size_t>(got));
         done += got > 0 ? static_cast<std::uint64_t>(got) : 0;
     }
     iso_stream_close(stream);
-    return written;
+    return read;
+}
+
+bool LoadedImage::Copy(const ImageEntry& file, const std::string& out, std::uint64_t atMost) const
+{
+    medium::Fd into(open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    return into && Read(file, atMost, [&](const char* bytes, std::size_t count) {
+               return write(into.get(), bytes, count) == static_cast<ssize_t>(count);
+           });
 }
 
 }  // namespace proof

@@ -3,7 +3,9 @@
 // image make-medium writes gives one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,6 +40,9 @@ public:
     // FILE's bytes into OUT (created, never through a link), no more than AT_MOST of them: false
     // when they cannot be read or written.
     bool Copy(const ImageEntry& file, const std::string& out, std::uint64_t atMost) const;
+    // FILE's bytes, no more than AT_MOST of them, piece by piece to TAKE: false when they cannot
+    // all be read.
+    bool Read(const ImageEntry& file, std::uint64_t atMost, const std::function<bool(const char*, std::size_t)>& take) const;
 
 private:
     explicit LoadedImage(Iso_Image* image) : image_(image) {}

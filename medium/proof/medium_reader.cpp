@@ -12,6 +12,9 @@
 //                                            vendor's
 //   medium_reader extract IMAGE TREE         every file of the image into TREE, files that share an
 //                                            extent linked
+//   medium_reader families IMAGE FAMILIES    each language's folder held to make-medium's rules; the
+//                                            files of one content in FAMILIES, as clones for xorriso
+//                                            (families.cpp)
 //   medium_reader record RECORD              the record, by its grammar: its values (record_values.cpp)
 // The commands that read the record take first --record HEADING UNCOMMITTED: the record's fixed
 // texts, as make-medium writes them.
@@ -57,6 +60,8 @@ int main(int argc, char** argv)
             return ReadTree(args[1], args[2], rest(3));
         if (command == "extract" && n == 3)
             return Extract(args[1], args[2]);
+        if (command == "families" && n == 3)
+            return Families(args[1], args[2]);
         if (command == "record" && n == 2)
             return Record(args[1], texts);
         if (command == "sums" && n == 4 && (args[3] == "image" || args[3] == "tree"))
@@ -72,6 +77,6 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         CannotTell("the medium could not be read: " + medium::Shown(e.what()));
     }
-    std::fprintf(stderr, "usage: medium_reader image|tree|extract|record|sums|signature|mastering|toolchain|compare ...\n");
+    std::fprintf(stderr, "usage: medium_reader image|tree|extract|families|record|sums|signature|mastering|toolchain|compare ...\n");
     return 4;
 }

@@ -23,6 +23,7 @@ std::string MasteringShown(const BuildRecord& record);
 int ReadImage(const std::string& image, const std::string& work, const std::vector<std::string>& rootNames);
 int ReadTree(const std::string& tree, const std::string& work, const std::vector<std::string>& rootNames);
 int Extract(const std::string& image, const std::string& tree);
+int Families(const std::string& image, const std::string& families);
 int Record(const std::string& record, const RecordTexts& texts);
 int PublishedSums(const std::string& medium, const std::string& work, bool image);
 int Signature(const std::string& launcher, const std::string& signer);

@@ -79,12 +79,26 @@ forge=${PE_FACTS%/*}/signature_forgery
 # --- Signed and unsigned, image and tree: the same, each against its own commit, though the clone
 # has gone on to a later one that changes the launcher ------------------------------------------
 medium unsigned
+# A medium of a commit whose make-medium writes an image again only from a tree, as before it could
+# from the image: its image is proven by the image's files taken out.
+commit_as() { git -C "$clone" -c user.name=test -c user.email=test@example.invalid commit -q -a -m "$1"; }
+cp "$clone/medium/make-medium" "$work/make-medium"
+sed -i -e 's/--image-of IMAGE FAMILIES OUT writes/--image-of TREE alone writes/' \
+  -e '/^if \[ "${1:-}" = --image-of \] && \[ \$# = 4 \]/,/^fi$/d' "$clone/medium/make-medium"
+! grep -q -- '--image-of IMAGE FAMILIES OUT writes' "$clone/medium/make-medium" || fail "the make-medium of a tree alone still writes from an image"
+commit_as 'a make-medium that writes an image again only from a tree'
+medium tree-only
+cp "$work/make-medium" "$clone/medium/make-medium"
+commit_as 'a make-medium that writes an image again from the image'
 printf 'STRINGTABLE\nBEGIN\n    1 "a later commit"\nEND\n' >>"$clone/resources/launcher.rc"
-git -C "$clone" -c user.name=test -c user.email=test@example.invalid commit -q -a -m 'a later launcher'
+commit_as 'a later launcher'
 verify signed "$work/signed/Tolvanix.iso" --here --signer "$pki/sign.pem"
 [ $status = 0 ] && [[ $verdict == *"Tolvanix.iso is byte for byte the image that make-medium of commit "* &&
   $verdict == *"signed by CN=Tolvanix Test Publisher at "* && $verdict == *"the image matches the published SHA256SUMS"* ]] ||
   fail "the signed medium's image does not verify byte for byte, signed by its signer (exit status $status): $(cat "$work/signed.verify")"
+verify tree-only "$work/tree-only/Tolvanix.iso" --here
+[ $status = 0 ] && [[ $verdict == *"Tolvanix.iso is byte for byte the image that make-medium of commit "* ]] ||
+  fail "an image of a make-medium that writes again only from a tree does not verify byte for byte (exit status $status): $(cat "$work/tree-only.verify")"
 verify unsigned "$work/unsigned/Tolvanix" --here
 [ $status = 0 ] && [[ $verdict == *"not signed; each of its 6 files matches the published SHA256SUMS"* ]] ||
   fail "the unsigned medium's tree does not verify with each file (exit status $status): $(cat "$work/unsigned.verify")"

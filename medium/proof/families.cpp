@@ -1,0 +1,55 @@
+// medium_reader families: an image's files as make-medium lays them out, for the recorded
+// commit's make-medium to write the image again from the image itself (layout.h). What make-medium
+// would refuse of a vendor's folder, it never wrote. Each further member of a content's family goes
+// into FAMILIES as xorriso's commands that make it a clone of the first, a line each: then an image
+// that stores a content twice is not written again the same.
+
+#include "layout.h"
+#include "reader_commands.h"
+#include "shown.h"
+#include "verdict.h"
+
+#include <fstream>
+#include <stdexcept>
+
+namespace proof {
+namespace {
+
+// xorriso's quoting of an argument in a command line it reads: between single quotes, each single
+// quote ended, given in double quotes, and begun again.
+std::string Quoted(const std::string& text)
+{
+    std::string out = "'";
+    for (const char c : text)
+        out += c == '\'' ? std::string("'\"'\"'") : std::string(1, c);
+    return out + "'";
+}
+
+}  // namespace
+
+int Families(const std::string& path, const std::string& out)
+{
+    const std::string shown = ShownName(path);
+    std::string why;
+    const auto image = LoadedImage::Load(path, Names::RockRidge, why);
+    if (!image)
+        Different(shown + " holds what no image make-medium writes holds: reading it stops at a warning or an error (" +
+                  medium::Shown(why) + ")");
+    medium::Problems problems;
+    CheckLanguages(*image, problems);
+    if (problems.Count() > 0)
+        Different(shown + " holds what make-medium does not write an image of: " + medium::Shown(problems.Kept().front().path) +
+                  ": " + problems.Kept().front().words);
+    std::ofstream families(out);
+    try {
+        for (const auto& [file, first] : ContentFamilies(*image))
+            families << "-rm " << Quoted(file) << " -- -clone " << Quoted(first) << " " << Quoted(file) << "\n";
+    } catch (const std::runtime_error& e) {
+        CannotTell(shown + " cannot be read: " + medium::Shown(e.what()));
+    }
+    if (!families.flush())
+        CannotTell("the families of " + shown + "'s files cannot be written");
+    return 0;
+}
+
+}  // namespace proof
