@@ -81,7 +81,7 @@ void List(IsoDir* folder, const std::string& path, std::vector<ImageEntry>& entr
 
 }  // namespace
 
-std::unique_ptr<LoadedImage> LoadedImage::Load(const std::string& path, Names names, std::string& why)
+std::unique_ptr<LoadedImage> LoadedImage::Load(const std::string& path, Names names, std::string& why, bool* exhausted)
 {
     Start();
     Warned();
@@ -110,6 +110,8 @@ std::unique_ptr<LoadedImage> LoadedImage::Load(const std::string& path, Names na
         iso_read_image_features_destroy(features);
     const std::string warned = Warned();
     if (status < 0 || !warned.empty()) {
+        if (exhausted)
+            *exhausted = status == static_cast<int>(ISO_OUT_OF_MEM);
         why = !warned.empty() ? warned : iso_error_to_msg(status);
         return nullptr;
     }

@@ -27,8 +27,10 @@ struct ImageEntry {
 
 class LoadedImage {
 public:
-    // IMAGE's tree of NAMES; nothing, and why in WHY, when it cannot be read to its end.
-    static std::unique_ptr<LoadedImage> Load(const std::string& image, Names names, std::string& why);
+    // IMAGE's tree of NAMES; nothing, and why in WHY, when it cannot be read to its end (EXHAUSTED
+    // set when what stopped it is the memory it has).
+    static std::unique_ptr<LoadedImage> Load(const std::string& image, Names names, std::string& why,
+                                             bool* exhausted = nullptr);
     ~LoadedImage();
     LoadedImage(const LoadedImage&) = delete;
     LoadedImage& operator=(const LoadedImage&) = delete;

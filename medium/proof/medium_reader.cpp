@@ -2,14 +2,15 @@
 // what make-medium writes. Each command says its verdict itself, on standard error, and ends with
 // verify-medium's exit status (1 different, 2 cannot tell); 0 when the medium holds so far. What
 // verify-medium needs to go on is on standard output.
-//   medium_reader image IMAGE WORK NAME...   reads the image in both trees of names: only folders
+//   medium_reader image IMAGE WORK           reads the image in both trees of names: only folders
 //                                            and files, no control character in a name, its record
-//                                            where Linux reads it; then as tree does, in its Rock
-//                                            Ridge names
-//   medium_reader tree TREE WORK NAME...     takes build-record.txt, Project1.exe and autorun.inf into
-//                                            WORK; the root holds NAME... alone, each once in any
-//                                            case; each language's folder as make-medium reads a
-//                                            vendor's
+//                                            where Linux reads it, and takes it into WORK; WORK/
+//                                            image-time: the creation time the image states
+//   medium_reader tree TREE WORK             takes build-record.txt into WORK
+//   medium_reader root MEDIUM WORK image|tree NAME...   the root holds NAME... alone, each once in
+//                                            any case; Project1.exe and autorun.inf taken into
+//                                            WORK; a tree's languages read as make-medium reads a
+//                                            vendor's folder, within a disc's bytes
 //   medium_reader extract IMAGE TREE         every file of the image into TREE, files that share an
 //                                            extent linked
 //   medium_reader families IMAGE FAMILIES    each language's folder held to make-medium's rules; the
@@ -54,10 +55,12 @@ int main(int argc, char** argv)
     const std::string command = n ? args[0] : "";
     const auto rest = [&](std::size_t from) { return std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(from), args.end()); };
     try {
-        if (command == "image" && n >= 3)
-            return ReadImage(args[1], args[2], rest(3));
-        if (command == "tree" && n >= 3)
-            return ReadTree(args[1], args[2], rest(3));
+        if (command == "image" && n == 3)
+            return ReadImage(args[1], args[2]);
+        if (command == "tree" && n == 3)
+            return ReadTree(args[1], args[2]);
+        if (command == "root" && n >= 4 && (args[3] == "image" || args[3] == "tree"))
+            return ReadMediumRoot(args[1], args[2], args[3] == "image", rest(4));
         if (command == "extract" && n == 3)
             return Extract(args[1], args[2]);
         if (command == "families" && n == 3)
@@ -77,6 +80,6 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         CannotTell("the medium could not be read: " + medium::Shown(e.what()));
     }
-    std::fprintf(stderr, "usage: medium_reader image|tree|extract|families|record|sums|signature|mastering|toolchain|compare ...\n");
+    std::fprintf(stderr, "usage: medium_reader image|tree|root|extract|families|record|sums|signature|mastering|toolchain|compare ...\n");
     return 4;
 }

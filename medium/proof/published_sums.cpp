@@ -103,27 +103,31 @@ private:
     std::map<std::string, std::string>& sums_;
 };
 
-// Every file of the tree's languages, summed, once their sizes show they fit on a disc.
-std::map<std::string, std::string> TreeSums(const std::string& tree, const std::string& shown)
+// Every file of the tree's languages, summed; or their sizes alone, counted in BYTES.
+std::map<std::string, std::string> WalkLanguages(const std::string& tree, const std::string& shown, bool sizesOnly,
+                                                 std::uint64_t& bytes)
 {
     std::map<std::string, std::string> sums;
-    for (const bool sizesOnly : {true, false}) {
-        std::uint64_t bytes = 0;
-        for (const char* language : {"English", "German", "French"}) {
-            medium::Fd top(open((tree + "/" + language).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (!top)
-                Different(shown + "/" + language + " cannot be read");
-            Summer summer(language, shown, sizesOnly, sums);
-            medium::Walk(top.get(), 0, summer);
-            bytes += summer.bytes;
-        }
-        if (sizesOnly && bytes > mediumBytesAtMost)
-            Different(shown + " holds " + std::to_string(bytes) + " bytes, more than any disc holds (128 GiB)");
+    bytes = 0;
+    for (const char* language : {"English", "German", "French"}) {
+        medium::Fd top(open((tree + "/" + language).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!top)
+            Different(shown + "/" + language + " cannot be read");
+        Summer summer(language, shown, sizesOnly, sums);
+        medium::Walk(top.get(), 0, summer);
+        bytes += summer.bytes;
     }
     return sums;
 }
 
 }  // namespace
+
+std::uint64_t TreeBytes(const std::string& tree, const std::string& shown)
+{
+    std::uint64_t bytes = 0;
+    WalkLanguages(tree, shown, true, bytes);
+    return bytes;
+}
 
 int PublishedSums(const std::string& path, const std::string& work, bool image)
 {
@@ -195,7 +199,9 @@ int PublishedSums(const std::string& path, const std::string& work, bool image)
     if (sums.empty())
         CannotTell("SHA256SUMS beside " + shown + " lists no file of " + shown +
                    "/: they are another medium's sums, or the folder has been renamed (give it the name its sums use)");
-    std::map<std::string, std::string> present = TreeSums(path, shown);
+    // Read once its sizes show it fits on a disc (the root's reading held it to that).
+    std::uint64_t bytes = 0;
+    std::map<std::string, std::string> present = WalkLanguages(path, shown, false, bytes);
     for (const char* file : {"Project1.exe", "autorun.inf", "build-record.txt"}) {
         std::string bytes;
         Bounded(work + "/" + file, launcherBytesAtMost, bytes);

@@ -1,6 +1,7 @@
-// medium_reader image and tree: a medium's root, the files verify-medium reads taken from it, and
-// what it holds that no medium make-medium writes holds; an image read in both trees of names, a
-// tree's language folders read as make-medium reads a vendor's installer.
+// medium_reader image, tree and root: a medium's record taken first, then its root and the other
+// files verify-medium reads taken from it; what it holds that no medium make-medium writes holds:
+// an image read in both trees of names, a tree's language folders read as make-medium reads a
+// vendor's installer.
 
 #include "reader_commands.h"
 #include "image.h"
@@ -9,6 +10,7 @@
 #include "root.h"
 #include "shown.h"
 #include "verdict.h"
+#include "windows_names.h"
 
 #include <sys/stat.h>
 
@@ -20,15 +22,29 @@
 namespace proof {
 namespace {
 
+// IMAGE's tree of NAMES: what stops libisofs is in no image make-medium writes, but for the
+// memory it is given.
+std::unique_ptr<LoadedImage> Loaded(const std::string& path, Names names, const std::string& shown)
+{
+    std::string why;
+    bool exhausted = false;
+    auto image = LoadedImage::Load(path, names, why, &exhausted);
+    if (exhausted)
+        CannotTell(shown + " could not be read within the memory it is given");
+    if (!image)
+        Different(shown + " holds what no image make-medium writes holds: reading it stops at a warning or an error (" +
+                  medium::Shown(why) + ")");
+    return image;
+}
+
 [[noreturn]] void NoRecord(const std::string& shown)
 {
     CannotTell(shown + " carries no build record (build-record.txt): it was made before media carried one, or it was "
                        "removed, and nothing says what to rebuild");
 }
 
-// The record, the root's names, the launcher and autorun.inf, in the order verify-medium reads them.
-void ReadRoot(const MediumRoot& root, const std::string& shown, const std::string& work,
-              const std::vector<std::string>& rootNames)
+// The record, taken first: its grammar is read before anything else of the medium.
+void TakeRecord(const MediumRoot& root, const std::string& shown, const std::string& work)
 {
     switch (const Taken taken = root.Take("build-record.txt", work + "/build-record.txt", recordBytesAtMost); taken.result) {
     case Taken::Result::Whole:
@@ -43,6 +59,12 @@ void ReadRoot(const MediumRoot& root, const std::string& shown, const std::strin
     case Taken::Result::Unreadable:
         CannotTell("build-record.txt on the medium cannot be read");
     }
+}
+
+// The root's names, the launcher and autorun.inf.
+void ReadRoot(const MediumRoot& root, const std::string& shown, const std::string& work,
+              const std::vector<std::string>& rootNames)
+{
     std::string why;
     if (const std::string stray = StrayName(root, rootNames, why); !stray.empty())
         Different(shown + " holds " + medium::Shown(stray) + " at its root, " + why);
@@ -74,7 +96,7 @@ void ReadRoot(const MediumRoot& root, const std::string& shown, const std::strin
 
 }  // namespace
 
-int ReadImage(const std::string& path, const std::string& work, const std::vector<std::string>& rootNames)
+int ReadImage(const std::string& path, const std::string& work)
 {
     const std::string shown = ShownName(path);
     struct stat status {};
@@ -85,8 +107,8 @@ int ReadImage(const std::string& path, const std::string& work, const std::vecto
                   " bytes, more than any disc holds (128 GiB): it is no medium's image");
     char descriptor[6] = {};
     std::ifstream in(path, std::ios::binary);
-    in.seekg(16 * 2048 + 1);
-    if (!in.read(descriptor, sizeof descriptor) || std::string(descriptor, 5) != "CD001")
+    in.seekg(16 * 2048);
+    if (!in.read(descriptor, sizeof descriptor) || std::string(descriptor, 6) != "\x01" "CD001")
         CannotTell(shown + " is no ISO 9660 image");
     // The creation time the image states, in seconds: make-medium gives every date of an image the
     // one time, which a record without an epoch does not name.
@@ -96,21 +118,20 @@ int ReadImage(const std::string& path, const std::string& work, const std::vecto
     const bool stated = in.read(created, sizeof created) && std::all_of(created, created + 14, [](char c) { return c >= '0' && c <= '9'; }) &&
                         strptime(std::string(created, 14).c_str(), "%Y%m%d%H%M%S", &tm);
     std::ofstream(work + "/image-time") << (stated ? std::to_string(timegm(&tm)) : "");
-    std::string why;
-    const auto rockRidge = LoadedImage::Load(path, Names::RockRidge, why);
-    const auto joliet = rockRidge ? LoadedImage::Load(path, Names::Joliet, why) : nullptr;
-    if (!rockRidge || !joliet)
-        Different(shown + " holds what no image make-medium writes holds: reading it stops at a warning or an error (" +
-                  medium::Shown(why) + ")");
-    for (const ImageEntry& entry : rockRidge->Entries()) {
-        if (entry.kind == ImageEntry::Kind::Other)
-            Different(shown + " holds '" + medium::Shown(entry.path) +
-                      "', which is neither a file nor a folder, as no image make-medium writes does");
-        if (entry.path.find_first_of(std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
-                                                 "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f")) !=
-            std::string::npos)
-            Different(shown + " holds a name with a control character (below 0x20), which make-medium refuses");
-    }
+    const auto rockRidge = Loaded(path, Names::RockRidge, shown);
+    const auto joliet = Loaded(path, Names::Joliet, shown);
+    for (const auto* tree : {rockRidge.get(), joliet.get()})
+        for (const ImageEntry& entry : tree->Entries()) {
+            if (entry.kind == ImageEntry::Kind::Other)
+                Different(shown + " holds '" + medium::Shown(entry.path) +
+                          "', which is neither a file nor a folder, as no image make-medium writes does");
+            const std::string name = entry.path.substr(entry.path.find_last_of('/') + 1);
+            if (medium::RuleBroken(name) == medium::NameRule::ControlCharacter)
+                Different(shown + " holds a name with a control character (below 0x20), which make-medium refuses");
+            if (name.empty() || name == "." || name == "..")
+                Different(shown + " holds a file or folder named '" + medium::Shown(name) +
+                          "', which no file system holds and make-medium refuses");
+        }
     // A medium made before media carried a record is no forgery, but nothing says what to rebuild;
     // one whose record only Windows reads is.
     if (!rockRidge->Find("/build-record.txt")) {
@@ -119,13 +140,23 @@ int ReadImage(const std::string& path, const std::string& work, const std::vecto
         Different(shown + " holds a build record that Windows reads (Joliet) and Linux does not (Rock Ridge): no image "
                           "make-medium writes does");
     }
-    ReadRoot(*ImageRoot(*rockRidge), shown, work, rootNames);
+    TakeRecord(*ImageRoot(*rockRidge), shown, work);
     return 0;
 }
 
-int ReadTree(const std::string& path, const std::string& work, const std::vector<std::string>& rootNames)
+int ReadTree(const std::string& path, const std::string& work)
+{
+    TakeRecord(*TreeRoot(path), ShownName(path), work);
+    return 0;
+}
+
+int ReadMediumRoot(const std::string& path, const std::string& work, bool image, const std::vector<std::string>& rootNames)
 {
     const std::string shown = ShownName(path);
+    if (image) {
+        ReadRoot(*ImageRoot(*Loaded(path, Names::RockRidge, shown)), shown, work, rootNames);
+        return 0;
+    }
     ReadRoot(*TreeRoot(path), shown, work, rootNames);
     // Each language's folder as make-medium reads a vendor's: what no medium holds (a name Windows
     // reads as another, a file of 4 GiB, a link) ends it, as do more bytes than a disc holds.
@@ -136,16 +167,18 @@ int ReadTree(const std::string& path, const std::string& work, const std::vector
         if (lstat(folder.c_str(), &status) != 0)
             Different(shown + "/" + language + " is missing, not a folder of the medium");
         if (!S_ISDIR(status.st_mode))
-            Different(shown + "/" + language + " is " + (S_ISLNK(status.st_mode) ? "a symbolic link" : "not a folder") +
-                      ", not a folder of the medium");
+            Different(shown + "/" + language + " is " + medium::KindOf(status.st_mode) + ", not a folder of the medium");
         installers.push_back({language, folder});
     }
     medium::Problems problems;
     medium::CheckInstallers(installers, problems);
     if (problems.Count() > 0) {
         const medium::Problem& first = problems.Kept().front();
-        Different(shown + " holds what make-medium does not put on a medium: " + medium::Shown(first.path) + ": " + first.words);
+        Different(shown + " holds what make-medium does not put on a medium: " +
+                  medium::Shown(first.path.substr(path.size() + 1)) + ": " + first.words);
     }
+    if (const std::uint64_t bytes = TreeBytes(path, shown); bytes > mediumBytesAtMost)
+        Different(shown + " holds " + std::to_string(bytes) + " bytes, more than any disc holds (128 GiB)");
     return 0;
 }
 

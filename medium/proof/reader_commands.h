@@ -20,8 +20,11 @@ inline constexpr std::uint64_t mediumBytesAtMost = std::uint64_t{128} * 1024 * 1
 BuildRecord RecordOf(const std::string& path, const RecordTexts& texts);
 std::string MasteringShown(const BuildRecord& record);
 
-int ReadImage(const std::string& image, const std::string& work, const std::vector<std::string>& rootNames);
-int ReadTree(const std::string& tree, const std::string& work, const std::vector<std::string>& rootNames);
+int ReadImage(const std::string& image, const std::string& work);
+int ReadTree(const std::string& tree, const std::string& work);
+int ReadMediumRoot(const std::string& medium, const std::string& work, bool image, const std::vector<std::string>& rootNames);
+// How many bytes the files of a tree's languages hold.
+std::uint64_t TreeBytes(const std::string& tree, const std::string& shown);
 int Extract(const std::string& image, const std::string& tree);
 int Families(const std::string& image, const std::string& families);
 int Record(const std::string& record, const RecordTexts& texts);

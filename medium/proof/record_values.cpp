@@ -1,7 +1,8 @@
 // medium_reader record: the build record read, said in a line, and its values handed to
 // verify-medium, each ended by a NUL: the commit, the tree (clean or uncommitted), the epoch
 // (digits, or nothing), the release's codename, the release as it may be shown, the launcher's
-// SHA-256 before signing, and the mastering tool's packages and versions as they may be shown.
+// SHA-256 before signing, the mastering tool's packages and versions as they may be shown, and how
+// many lines the record has.
 
 #include "reader_commands.h"
 #include "record.h"
@@ -44,7 +45,7 @@ int Record(const std::string& path, const RecordTexts& texts)
     Say("the build record: commit " + record.commit + ", tree " + tree + ", SOURCE_DATE_EPOCH " +
         (epoch.empty() ? "unset" : epoch) + ", Debian " + medium::Shown(record.release));
     for (const std::string& value : {record.commit, tree, epoch, record.codename, medium::Shown(record.release),
-                                     record.launcherSha256, MasteringShown(record)})
+                                     record.launcherSha256, MasteringShown(record), std::to_string(record.lines)})
         std::fwrite(value.c_str(), 1, value.size() + 1, stdout);
     return 0;
 }

@@ -87,7 +87,8 @@ sed -i -e 's/--image-of IMAGE FAMILIES OUT writes/--image-of TREE alone writes/'
   -e '/^if \[ "${1:-}" = --image-of \] && \[ \$# = 4 \]/,/^fi$/d' "$clone/medium/make-medium"
 ! grep -q -- '--image-of IMAGE FAMILIES OUT writes' "$clone/medium/make-medium" || fail "the make-medium of a tree alone still writes from an image"
 commit_as 'a make-medium that writes an image again only from a tree'
-medium tree-only
+# Made with no SOURCE_DATE_EPOCH: the image's time is the one it states.
+medium tree-only SOURCE_DATE_EPOCH=
 cp "$work/make-medium" "$clone/medium/make-medium"
 commit_as 'a make-medium that writes an image again from the image'
 printf 'STRINGTABLE\nBEGIN\n    1 "a later commit"\nEND\n' >>"$clone/resources/launcher.rc"
@@ -223,9 +224,15 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "link in an image|link image|Project1.exe|1|verify-medium: different: Tolvanix.iso holds '/Project1.exe', which is neither a file nor a folder, as no image make-medium writes does"
   "SHA256SUMS with ..|sums|Tolvanix/../../victim.exe|2|$named Tolvanix/../../victim.exe, which is not a file of the medium (line 1)"
   "C1 control in SHA256SUMS|sums|Tolvanix/0"$'\xc2\x9b'"31m "$'\x9b'"0m.exe|1|verify-medium: different: Tolvanix/0\\xc2\\x9b31m \\x9b0m.exe, listed in the published SHA256SUMS, is not on the medium"
-  "case twin of a folder|added|english|1|verify-medium: different: Tolvanix holds "
+  "case twin of a folder|added|english|1|verify-medium: different: Tolvanix holds english at its root, which make-medium does not put there"
+  "record twice in a tree|added|BUILD-RECORD.TXT|2|verify-medium: cannot tell: build-record.txt on the medium is there more than once, as names that differ only in case"
+  "no record in a tree|record||2|verify-medium: cannot tell: Tolvanix carries no build record (build-record.txt): it was made before media carried one, or it was removed, and nothing says what to rebuild"
+  "sums listing a file more|sums more|Tolvanix/zz.cab|1|verify-medium: different: Tolvanix/zz.cab, listed in the published SHA256SUMS, is not on the medium"
+  "sums lacking the record|sums less|Tolvanix/build-record.txt|1|verify-medium: different: Tolvanix/build-record.txt is on the medium, and the published SHA256SUMS does not list it"
+  "sums of another medium|sums only|Other/English/setup.exe|2|verify-medium: cannot tell: SHA256SUMS beside Tolvanix lists no file of Tolvanix/: they are another medium's sums, or the folder has been renamed (give it the name its sums use)"
   "newline at a tree's root|added|a{newline}English|1|verify-medium: different: Tolvanix holds a\\x0aEnglish at its root, which make-medium does not put there"
-  "newline in a tree without sums|added nosums|English/a{newline}b.cab|1|verify-medium: different: Tolvanix holds what make-medium does not put on a medium: "
+  "newline in a tree without sums|added nosums|English/a{newline}b.cab|1|verify-medium: different: Tolvanix holds what make-medium does not put on a medium: English/a\\x0ab.cab: holds a control character, which Windows does not allow in a name"
+  "a name of two dots in an image|added image|English/zz|1|verify-medium: different: Tolvanix.iso holds a file or folder named '..', which no file system holds and make-medium refuses"
   "newline at an image's root|added image|a{newline}b|1|verify-medium: different: Tolvanix.iso holds a name with a control character (below 0x20), which make-medium refuses"
   "DLL beside a setup|added|English/version.dll|1|verify-medium: different: Tolvanix/English/version.dll is on the medium, and the published SHA256SUMS does not list it"
   "control in a name|added image|English/a"$'\x01'"b.cab|1|verify-medium: different: Tolvanix.iso holds a name with a control character (below 0x20), which make-medium refuses"
@@ -237,6 +244,7 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "revocation list|resigned revocation-list||1|verify-medium: different: Project1.exe's signature carries what nobody signed, which signing never writes: revocation-lists 1"
   "two timestamps|resigned second-timestamp||1|verify-medium: different: Project1.exe's signature carries what nobody signed, which signing never writes: timestamps 2"
   "timestamp of two values|resigned second-timestamp-value||1|verify-medium: different: Project1.exe's signature carries what nobody signed, which signing never writes: timestamp-values 2"
+  "another file's signature|borrowed||1|verify-medium: different: Project1.exe's signature vouches for another file's digest: Windows shows its signature as not valid"
   "broken signature|signature||1|verify-medium: different: Project1.exe's signature does not hold with its own certificate: Windows shows it as not valid"
   "signature removed, its signer given|stripped||1|verify-medium: different: Project1.exe on the medium is not signed, and --signer names who must have signed it"
   "another signer|signer||1|verify-medium: different: Project1.exe is signed by CN=Tolvanix Test Publisher at "
@@ -248,7 +256,8 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "another mastering tool|mastering image|mastering: xorriso 0.0-1|2|verify-medium: cannot tell: this machine's mastering tool ("
   "no record|record image||2|verify-medium: cannot tell: Tolvanix.iso carries no build record (build-record.txt): it was made before media carried one, or it was removed, and nothing says what to rebuild"
   "Joliet root elsewhere|root image||1|$rewritten"
-  "boot code, UDF and a tail|partition image||1|verify-medium: different: Tolvanix.iso holds what no image make-medium writes holds: reading it stops at a warning or an error ("
+  "boot code and a tail|partition image||1|$rewritten"
+  "UDF after the descriptors|udf image||1|verify-medium: different: Tolvanix.iso holds what no image make-medium writes holds: reading it stops at a warning or an error ("
   "image not of its published sum|sums image||1|verify-medium: different: Tolvanix.iso does not match its SHA-256 in SHA256SUMS: it is not the image published with these sums"
   "tail past the volume|tail image||1|$rewritten"
   "volume of terabytes|terabytes image||1|verify-medium: different: Tolvanix.iso is 4398046511104 bytes, more than any disc holds (128 GiB): it is no medium's image"
@@ -266,6 +275,19 @@ for row in "${forged[@]}"; do
     ln -sf "$victim" "$forgery/Project1.exe"
     [[ $how != *image ]] || placeholder=Aroject1.exe joliet=(-hide "$victim" "/Aroject1.exe=$victim") ;;
   sums) { printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text"; cat "$work/signed/SHA256SUMS"; } >"$work/$name/SHA256SUMS" ;;
+  # The genuine sums with a line for TEXT added at the end, or its line left out, or a line for it alone.
+  "sums more") { cat "$work/signed/SHA256SUMS"; printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text"; } >"$work/$name/SHA256SUMS" ;;
+  "sums less") grep -vF "  $text" "$work/signed/SHA256SUMS" >"$work/$name/SHA256SUMS" ;;
+  "sums only") printf '%s  %s\n' "$(sha256sum <"$victim" | cut -d' ' -f1)" "$text" >"$work/$name/SHA256SUMS" ;;
+  # The signature of the launcher changed in one byte (above), on the genuine launcher.
+  borrowed)
+    osslsigncode remove-signature -in "$forgery/Project1.exe" -out "$work/borrowing.exe" >/dev/null 2>&1
+    "$PE_FACTS" signature "$work/tampered/Tolvanix/Project1.exe" "$work/borrowed.der"
+    rm "$forgery/Project1.exe"
+    osslsigncode attach-signature -sigin "$work/borrowed.der" -in "$work/borrowing.exe" -out "$forgery/Project1.exe" >/dev/null 2>&1 || true
+    "$PE_FACTS" signature "$forgery/Project1.exe" "$work/attached.der" && cmp -s "$work/attached.der" "$work/borrowed.der" ||
+      fail "the other launcher's signature was not attached"
+    sums_of "$work/$name" ;;
   added*) cp "$victim" "$forgery/${text//\{newline\}/$'\n'}"; [[ $how == *image || $how == *nosums ]] || cp "$work/signed/SHA256SUMS" "$work/$name/" ;;
   resigned*) resign "$forgery/Project1.exe" "${how#resigned }"; sums_of "$work/$name" ;;
   stripped)
@@ -296,7 +318,7 @@ for row in "${forged[@]}"; do
   record*) rm "$forgery/build-record.txt" ;;
   mastering*) sed -i "s/^mastering: xorriso .*/$text/" "$forgery/build-record.txt" ;;
   windows*) joliet=(-hide "$forgery/build-record.txt") ;;
-  partition* | root* | terabytes* | loop* | tail* | sums*) ;;  # changed in the image's bytes, below
+  partition* | udf* | root* | terabytes* | loop* | tail* | sums\ image) ;;  # changed in the image's bytes, below
   *)
     at=$(grep -n -m 1 "^$how" "$forgery/build-record.txt" | cut -d: -f1)
     text=$text awk -v n="$at" 'NR == n { print ENVIRON["text"]; next } 1' "$work/signed/Tolvanix/build-record.txt" >"$forgery/build-record.txt"
@@ -310,24 +332,25 @@ for row in "${forged[@]}"; do
     forgery+=.iso
     # Its bytes changed as HOW says: the placeholder renamed where it is written (in UTF-16
     # big-endian in Joliet's names, in ASCII in Rock Ridge's, whose extension then takes another
-    # name); a partition table's signature in the system area, UDF's descriptor after the
-    # terminator and a sector past the end; the changed launcher added at the end of the volume and
+    # name, or a name of two dots); a partition table's signature in the system area and a sector
+    # past the end; UDF's descriptor after the terminator; the changed launcher added at the end of the volume and
     # the Joliet root's entry for it in a copy of the root that the Joliet descriptor names; the
     # volume made four TiB long (a sparse file); the English folder's entry in the primary root
     # pointing at the root itself.
     swaps=()
     [[ $how != joliet* && $how != link* ]] || swaps=(n "$placeholder" Project1.exe)
     [[ $how != rock* ]] || swaps=(C Aroject1.exe Project1.exe C RRIP_1991A XXIP_1991A)
+    [[ $how != "added image" || $text != */zz ]] || swaps=(C zz ..)
     [[ $how != terabytes* ]] || truncate -s 4T "$forgery"
     [[ $how != tail* ]] || head -c 2048 /dev/zero >>"$forgery"
     # Published sums beside it, the image's own not the image's.
-    [[ $how != sums* ]] || { grep -v ' Tolvanix.iso$' "$work/signed/SHA256SUMS"
+    [[ $how != "sums image" ]] || { grep -v ' Tolvanix.iso$' "$work/signed/SHA256SUMS"
       printf '%s  Tolvanix.iso\n' "$(sha256sum <"$victim" | cut -d' ' -f1)"; } >"$work/$name/SHA256SUMS"
-    [[ $how != sums* ]] || cp "$work/signed/Tolvanix.build-record.txt" "$work/$name/"
-    [[ $how == terabytes* || $how == tail* || $how == sums* ]] || perl -e 'my ($file, $how, $changed, @swaps) = @ARGV;
+    [[ $how != "sums image" ]] || cp "$work/signed/Tolvanix.build-record.txt" "$work/$name/"
+    [[ $how == terabytes* || $how == tail* || $how == "sums image" ]] || perl -e 'my ($file, $how, $changed, @swaps) = @ARGV;
       open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
-      if ($how eq "partition") {
-        substr($d, 510, 2) = "\x55\xaa"; substr($d, 19 * 2048, 7) = "\0NSR02\1"; $d .= "\0" x 2048 }
+      if ($how eq "partition") { substr($d, 510, 2) = "\x55\xaa"; $d .= "\0" x 2048 }
+      substr($d, 19 * 2048, 7) = "\0NSR02\1" if $how eq "udf";
       while (my ($as, $from, $to) = splice(@swaps, 0, 3)) {
         my ($a, $b) = map { pack("$as*", map { ord } split //) } $from, $to;
         $d =~ s/\Q$a\E/$b/ or die "$file holds no $from\n" }
@@ -361,7 +384,7 @@ for row in "${forged[@]}"; do
   said=$(cat -v "$work/$name.verify")
   [ $status = "$expected_status" ] && { [ "$verdict" = "$expected" ] || [[ $expected == *[\ \(] && $verdict == "$expected"* ]] ||
     [[ $expected == *offset && $verdict == "$expected"* ]]; } ||
-    fail "a medium forged with $what ended with exit status $status, not $expected_status, and \"$verdict\": $said"
+    fail "a medium forged with $what ended with exit status $status (expected $expected_status) and \"$verdict\" (expected \"$expected\"): $said"
   [ ! -e "$ran" ] || fail "a medium forged with $what ran a command of its own"
   [ "$(stat -c %a "$victim")" = 444 ] || fail "a medium forged with $what changed the mode of a file outside the run's folder"
   ! LC_ALL=C grep -q '[^ -~]' "$work/$name.verify" || fail "a medium forged with $what reached the terminal with more than printable ASCII: $said"
