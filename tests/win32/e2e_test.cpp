@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <regex>
 #include <stdexcept>
 #include <thread>
@@ -214,14 +215,20 @@ protected:
     }
 
     bool Ended(DWORD timeoutMs = 60000) { return process_->WaitForExit(timeoutMs) != -1; }
-    // Whether the launcher loads the DLL, through a thread of ours in it. A load that has not ended
-    // within the limit fails the test.
+    // Whether the launcher loads the DLL when asked on its window's thread. A request it does not
+    // answer within the limit fails the test, and so does one that cannot be made.
     bool LoadsIntoLauncher(const std::wstring& dll)
     {
-        const std::optional<bool> loaded = LoadIntoProcess(*process_, dll);
-        if (!loaded)
-            ADD_FAILURE() << NoAnswer("a load of " + Utf8(dll) + " by a thread of the test's", *process_);
-        return loaded.value_or(false);
+        switch (LoadIntoProcess(window_, dll)) {
+        case LoadOutcome::Loaded: return true;
+        case LoadOutcome::Refused: return false;
+        case LoadOutcome::NoAnswer: ADD_FAILURE() << NoAnswer("a request to load " + Utf8(dll), *process_); return false;
+        case LoadOutcome::NoHook:
+            ADD_FAILURE() << "the launcher could not be asked to load " << Utf8(dll)
+                          << ": load_hook.dll was not set on its window thread or did not answer, or the name does not fit an atom";
+            return false;
+        }
+        return false;
     }
     std::string Record() const { return ReadText(record_); }
     // Waits for the stand-in's record of one start.

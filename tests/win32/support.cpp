@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include "form_description.h"
+#include "load_hook.h"
 #include "module_path_win32.h"
 
 #include <dbghelp.h>
@@ -473,29 +474,25 @@ bool CallThread::Finish(DWORD limitMs)
     return WaitForSingleObject(shared_->done, limitMs) == WAIT_OBJECT_0 && WaitForSingleObject(thread_, limitMs) == WAIT_OBJECT_0;
 }
 
-std::optional<bool> LoadIntoProcess(const Process& process, const std::wstring& path)
+LoadOutcome LoadIntoProcess(HWND window, const std::wstring& dll)
 {
-    const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
-    void* remotePath = VirtualAllocEx(process.Handle(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!remotePath || !WriteProcessMemory(process.Handle(), remotePath, path.c_str(), bytes, nullptr))
-        return false;
-    // kernel32 lies at the same address in every process of a session, so its LoadLibraryW is
-    // where this process has it.
-    const auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
-    HANDLE thread = CreateRemoteThread(process.Handle(), nullptr, 0, loadLibrary, remotePath, 0, nullptr);
-    if (!thread) {
-        VirtualFreeEx(process.Handle(), remotePath, 0, MEM_RELEASE);
-        return false;
-    }
-    DWORD module = 0;
-    const bool ended = WaitForSingleObject(thread, kAnswerLimitMs) == WAIT_OBJECT_0;
-    GetExitCodeThread(thread, &module);
-    CloseHandle(thread);
-    if (!ended)
-        return std::nullopt;  // the path stays where the thread may still read it
-    VirtualFreeEx(process.Handle(), remotePath, 0, MEM_RELEASE);
-    return module != 0;
+    HMODULE hook = LoadLibraryW((BinDirectory() / L"load_hook.dll").c_str());
+    const auto procedure = hook ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hook, "LoadOnRequest"))) : nullptr;
+    HHOOK set = procedure ? SetWindowsHookExW(WH_CALLWNDPROC, procedure, hook, GetWindowThreadProcessId(window, nullptr)) : nullptr;
+    const ATOM name = set ? GlobalAddAtomW(dll.c_str()) : 0;  // none for a name of more than 255 characters
+    LoadOutcome outcome = LoadOutcome::NoHook;
+    DWORD_PTR answer = 0;
+    if (name && !SendMessageTimeoutW(window, RegisterWindowMessageW(kLoadRequestMessage), name, 0, SMTO_NORMAL, kAnswerLimitMs, &answer))
+        outcome = LoadOutcome::NoAnswer;
+    else if (answer == static_cast<DWORD_PTR>(kLoaded) || answer == static_cast<DWORD_PTR>(kRefused))
+        outcome = answer == static_cast<DWORD_PTR>(kLoaded) ? LoadOutcome::Loaded : LoadOutcome::Refused;
+    if (name)
+        GlobalDeleteAtom(name);
+    if (set)
+        UnhookWindowsHookEx(set);
+    if (hook)
+        FreeLibrary(hook);
+    return outcome;
 }
 
 fs::path ModuleOf(const Process& process, const std::wstring& name)

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -126,11 +125,12 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
-// Has the running process load the DLL, through a thread of its own that calls LoadLibraryW: a
-// stand-in put in place before the program looks for a DLL of that name, or a bare name to see
-// what the program's search finds. False when nothing was loaded; nothing when the thread did not
-// end within the limit (the loader in that process may be held).
-std::optional<bool> LoadIntoProcess(const Process& process, const std::wstring& dll);
+// Has the process of the window load the DLL on the window's thread, as its own code would there
+// (load_hook.dll, set on that thread for the while): a stand-in put in place before the program
+// looks for a DLL of that name, or a bare name to see what the program's search finds. NoAnswer
+// when the window did not answer within the limit; NoHook when the hook could not be set there.
+enum class LoadOutcome { Loaded, Refused, NoAnswer, NoHook };
+LoadOutcome LoadIntoProcess(HWND window, const std::wstring& dll);
 // The file of the process's module of that name ("shell32.dll"); empty when it has none.
 fs::path ModuleOf(const Process& process, const std::wstring& name);
 
