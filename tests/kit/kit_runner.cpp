@@ -31,7 +31,7 @@ namespace {
 // The files each kind of run needs, from the kit's top folder.
 constexpr const wchar_t* kTestFiles[] = {
     L"bin\\Project1.exe", L"bin\\old_windows_launcher.exe", L"bin\\win32_tests.exe", L"bin\\launcher_e2e_tests.exe",
-    L"bin\\setup_standin.exe", L"bin\\stack_overrun.exe", L"standin\\shell32.dll",
+    L"bin\\setup_standin.exe", L"bin\\stack_overrun.exe", L"bin\\load_hook.dll", L"standin\\shell32.dll",
 };
 constexpr const wchar_t* kBenchFiles[] = {
     L"bin\\Project1.exe", L"bin\\bench_driver.exe", L"bin\\baseline_bare.exe", L"bin\\baseline_com.exe",

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
 #include <regex>
+#include <stdexcept>
 #include <thread>
 
 #include "dll_search_win32.h"
@@ -24,6 +27,115 @@ fs::path StderrLog()
 constexpr int kPictureWidth = 686, kPictureHeight = 450;
 
 POINT ScreenCentre() { return {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2}; }
+
+// What a test says when the launcher has not answered a call within the limit: what the call
+// waited for, and what the launcher is doing.
+std::string NoAnswer(const std::string& what, const Process& launcher)
+{
+    return "the launcher gave no answer within " + std::to_string(kAnswerLimitMs / 1000) + " s to " + what + "; the launcher, " +
+           ProcessReport(launcher.Id());
+}
+
+// A screen reader in this process, which asks the launcher from a thread of its own as a reader
+// asks from its process: each question waits on the launcher's answer (its WM_GETOBJECT, then
+// calls into its process), and is waited for at most kAnswerLimitMs. A question that has no
+// answer by then fails the test at once, with what it asked, what the launcher is doing and where
+// the reader waits, and ends the test there; the reader is left where it waits.
+class ScreenReader {
+public:
+    explicit ScreenReader(const Process& launcher) : launcher_(launcher) {}
+    ~ScreenReader()
+    {
+        // What it holds goes on its own thread, where it came: each release tells the launcher.
+        Within("the release of the launcher's objects", [objects = objects_] {
+            for (IAccessible* object : objects)
+                object->Release();
+        });
+        if (!overdue_ && !thread_.Finish())
+            ADD_FAILURE() << Unanswered("the reader's leaving its COM apartment");
+    }
+    ScreenReader(const ScreenReader&) = delete;
+    ScreenReader& operator=(const ScreenReader&) = delete;
+
+    // The launcher's object for a window, as AccessibleObjectFromWindow hands it out; the reader
+    // holds it until it goes. Null when there is none.
+    IAccessible* ObjectOf(HWND window, LONG objectId = OBJID_CLIENT)
+    {
+        IAccessible* object = Ask("AccessibleObjectFromWindow, which waits on the launcher's WM_GETOBJECT",
+                                  [=] { return AccessibleOf(window, objectId).release(); });
+        if (object)
+            objects_.push_back(object);
+        return object;
+    }
+    long Role(IAccessible* object, long child)
+    {
+        return Ask(Call("get_accRole", child), [=] { return AccessibleNumber(object, &IAccessible::get_accRole, child); });
+    }
+    std::string Name(IAccessible* object, long child)
+    {
+        return Ask(Call("get_accName", child), [=] { return AccessibleText(object, &IAccessible::get_accName, child); });
+    }
+    std::string Description(IAccessible* object, long child)
+    {
+        return Ask(Call("get_accDescription", child), [=] { return AccessibleText(object, &IAccessible::get_accDescription, child); });
+    }
+    // The answer, and the count.
+    std::pair<HRESULT, long> ChildCount(IAccessible* object)
+    {
+        return Ask("IAccessible::get_accChildCount", [=] {
+            long count = 0;
+            const HRESULT result = object->get_accChildCount(&count);
+            return std::pair(result, count);
+        });
+    }
+    // Where the child stands on the screen; nothing when the object does not say.
+    std::optional<RECT> Location(IAccessible* object, long child)
+    {
+        return Ask(Call("accLocation", child), [=] {
+            long left = 0, top = 0, width = 0, height = 0;
+            return SUCCEEDED(object->accLocation(&left, &top, &width, &height, ChildNumber(child)))
+                       ? std::optional<RECT>(RECT{left, top, left + width, top + height})
+                       : std::nullopt;
+        });
+    }
+
+private:
+    static std::string Call(const char* method, long child)
+    {
+        const std::string call = "IAccessible::" + std::string(method);
+        return child == CHILDID_SELF ? call + " of the object itself" : call + " of child " + std::to_string(child);
+    }
+
+    // Asks on the reader's thread. The answer lands on the heap: a question past its limit may
+    // still return, after the test has gone on.
+    template <typename Question>
+    auto Ask(const std::string& what, Question question) -> decltype(question())
+    {
+        const auto answer = std::make_shared<decltype(question())>();
+        if (!Within(what, [answer, question] { *answer = question(); }))
+            throw std::runtime_error("the test ends here: the launcher gave no answer to " + what);
+        return *answer;
+    }
+    bool Within(const std::string& what, std::function<void()> call)
+    {
+        if (overdue_)
+            return false;
+        overdue_ = !thread_.Call(std::move(call));
+        if (overdue_)
+            ADD_FAILURE() << Unanswered(what);
+        return !overdue_;
+    }
+    std::string Unanswered(const std::string& what) const
+    {
+        return NoAnswer(what, launcher_) + "the reader, thread " + std::to_string(thread_.Id()) + " of this process, waits at:\n" +
+               ThreadStack(GetCurrentProcessId(), thread_.Id());
+    }
+
+    const Process& launcher_;
+    CallThread thread_;
+    std::vector<IAccessible*> objects_;
+    bool overdue_ = false;
+};
 
 // One run of the launcher from a medium of the three stand-in setup programs, started in a
 // folder that is not the medium.
@@ -63,7 +175,6 @@ protected:
 
     void SetUp() override
     {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // for what a screen reader asks
         scratch_ = FreshScratch(testing::UnitTest::GetInstance()->current_test_info()->name());
         // Each run starts with the pointer away from where the launcher's buttons will be.
         ParkPointer();
@@ -72,7 +183,6 @@ protected:
     {
         if (WineMeansAvailable())
             SetDpi(96);
-        CoUninitialize();
     }
 
     HWND Focus() const { return FocusOf(window_); }
@@ -105,6 +215,21 @@ protected:
     }
 
     bool Ended(DWORD timeoutMs = 60000) { return process_->WaitForExit(timeoutMs) != -1; }
+    // Whether the launcher loads the DLL when asked on its window's thread. A request it does not
+    // answer within the limit fails the test, and so does one that cannot be made.
+    bool LoadsIntoLauncher(const std::wstring& dll)
+    {
+        switch (LoadIntoProcess(window_, dll)) {
+        case LoadOutcome::Loaded: return true;
+        case LoadOutcome::Refused: return false;
+        case LoadOutcome::NoAnswer: ADD_FAILURE() << NoAnswer("a request to load " + Utf8(dll), *process_); return false;
+        case LoadOutcome::NoHook:
+            ADD_FAILURE() << "the launcher could not be asked to load " << Utf8(dll)
+                          << ": load_hook.dll was not set on its window thread or did not answer, or the name does not fit an atom";
+            return false;
+        }
+        return false;
+    }
     std::string Record() const { return ReadText(record_); }
     // Waits for the stand-in's record of one start.
     std::string WaitForStart()
@@ -178,15 +303,15 @@ struct DpiCase {
 };
 
 // Where a screen reader is told the prompt stands, in the client area.
-RECT PromptAsAScreenReaderFindsIt(HWND window)
+RECT PromptAsAScreenReaderFindsIt(HWND window, const Process& launcher)
 {
-    const AccessiblePtr client = AccessibleOf(window);
-    long left = 0, top = 0, width = 0, height = 0;
-    if (!client || FAILED(client->accLocation(&left, &top, &width, &height, ChildNumber(1))))
+    ScreenReader reader(launcher);
+    IAccessible* const client = reader.ObjectOf(window);
+    std::optional<RECT> prompt = client ? reader.Location(client, 1) : std::nullopt;
+    if (!prompt)
         return {};
-    RECT prompt{left, top, left + width, top + height};
-    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&prompt), 2);
-    return prompt;
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&*prompt), 2);
+    return *prompt;
 }
 
 // The layout worked out by hand at each DPI.
@@ -297,7 +422,7 @@ TEST_P(Appearance, WindowAndButtonsStandWhereTheLayoutPutsThem)
         EXPECT_EQ(actual.bottom, rect.bottom) << Utf8(name);
     }
     EXPECT_EQ(FocusCaption(), "French");
-    const RECT prompt = PromptAsAScreenReaderFindsIt(window_);
+    const RECT prompt = PromptAsAScreenReaderFindsIt(window_, *process_);
     EXPECT_TRUE(EqualRect(&prompt, &c.prompt)) << "a screen reader finds the prompt at " << Box(prompt);
 }
 
@@ -624,9 +749,9 @@ TEST_F(LauncherRun, NoDllIsTakenFromBesideTheLauncherOrItsCurrentFolder)
     const wchar_t* const kPlanted = PlantDll(elsewhere_);
     if (Kernel32Export("SetDefaultDllDirectories")) {
         PlantDll(medium);
-        EXPECT_FALSE(LoadIntoProcess(*process_, kPlanted)) << "the launcher's search took a DLL from beside it or from its current folder";
+        EXPECT_FALSE(LoadsIntoLauncher(kPlanted)) << "the launcher's search took a DLL from beside it or from its current folder";
     } else if (!IsWine()) {
-        EXPECT_FALSE(LoadIntoProcess(*process_, kPlanted)) << "the launcher's search took a DLL from its current folder";
+        EXPECT_FALSE(LoadsIntoLauncher(kPlanted)) << "the launcher's search took a DLL from its current folder";
     }
     PostMessageW(window_, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Ended()) << (IsWindow(window_) ? "the launcher's window is still open" : "the launcher's window is gone, yet it runs on");
@@ -641,18 +766,19 @@ TEST_F(LauncherRun, AScreenReaderHearsTheDialogAndItsPromptAndAPressStillStartsO
     {
         // From this process, as a screen reader asks: the client area is a dialog named by the
         // caption and described by the prompt, and its first child is the prompt.
-        const AccessiblePtr client = AccessibleOf(window_);
+        ScreenReader reader(*process_);
+        IAccessible* const client = reader.ObjectOf(window_);
         ASSERT_TRUE(client) << "the launcher offers no accessible object for its client area";
         EXPECT_EQ(_wcsicmp(ModuleOf(*process_, L"oleacc.dll").parent_path().c_str(), SystemFolder().c_str()), 0)
             << "oleacc.dll came from " << Utf8(ModuleOf(*process_, L"oleacc.dll").wstring());
-        EXPECT_EQ(AccessibleNumber(client.get(), &IAccessible::get_accRole, CHILDID_SELF), ROLE_SYSTEM_DIALOG);
-        EXPECT_EQ(AccessibleText(client.get(), &IAccessible::get_accName, CHILDID_SELF), "Tolvanix");
-        EXPECT_EQ(AccessibleText(client.get(), &IAccessible::get_accDescription, CHILDID_SELF), "Choose your Installation language.");
-        long count = 0;
-        EXPECT_EQ(client->get_accChildCount(&count), S_OK);
+        EXPECT_EQ(reader.Role(client, CHILDID_SELF), ROLE_SYSTEM_DIALOG);
+        EXPECT_EQ(reader.Name(client, CHILDID_SELF), "Tolvanix");
+        EXPECT_EQ(reader.Description(client, CHILDID_SELF), "Choose your Installation language.");
+        const auto [counted, count] = reader.ChildCount(client);
+        EXPECT_EQ(counted, S_OK);
         EXPECT_EQ(count, 4);
-        EXPECT_EQ(AccessibleText(client.get(), &IAccessible::get_accName, 1), "Choose your Installation language.");
-        EXPECT_EQ(AccessibleNumber(client.get(), &IAccessible::get_accRole, 1), ROLE_SYSTEM_STATICTEXT);
+        EXPECT_EQ(reader.Name(client, 1), "Choose your Installation language.");
+        EXPECT_EQ(reader.Role(client, 1), ROLE_SYSTEM_STATICTEXT);
 
         // Asking changed nothing: Enter on French starts French alone, and the launcher ends.
         PressKey(VK_RETURN);
@@ -661,7 +787,7 @@ TEST_F(LauncherRun, AScreenReaderHearsTheDialogAndItsPromptAndAPressStillStartsO
         EXPECT_EQ(CountRecords(record), 1) << record;
         EXPECT_EQ(RecordField(record, "path"), Utf8((medium_ / L"French\\setup.exe").wstring()));
         // The object outlives the launcher here; asking it now fails, and nothing breaks.
-        EXPECT_TRUE(FAILED(client->get_accChildCount(&count)));
+        EXPECT_TRUE(FAILED(reader.ChildCount(client).first));
     }
 }
 
@@ -684,16 +810,17 @@ TEST_F(LauncherRun, OnOlderWindowsAScreenReaderLoadsNoPlantedAccessibilityLibrar
             SetDllOverride(L"Project1.exe", library, L"native,builtin");
 
     Start(medium);
-    ASSERT_TRUE(LoadIntoProcess(*process_, L"oleacc.dll"));
+    ASSERT_TRUE(LoadsIntoLauncher(L"oleacc.dll"));
     ASSERT_NE(ReadText(mark), "") << "a load by name does not find the planted oleacc.dll, so this test proves nothing";
     process_.reset();
     fs::remove(mark);
 
     Start(medium);
-    const AccessiblePtr client = AccessibleOf(window_);
+    ScreenReader reader(*process_);
+    IAccessible* const client = reader.ObjectOf(window_);
     EXPECT_EQ(ReadText(mark), "") << "a screen reader's first request loaded a planted DLL";
     ASSERT_TRUE(client) << "the launcher offers no accessible object for its client area";
-    EXPECT_EQ(AccessibleNumber(client.get(), &IAccessible::get_accRole, CHILDID_SELF), ROLE_SYSTEM_DIALOG);
+    EXPECT_EQ(reader.Role(client, CHILDID_SELF), ROLE_SYSTEM_DIALOG);
     if (IsWine())
         ClearAppDefaults(L"Project1.exe");
     SetEnvironmentVariableW(L"PLANTED_DLL_MARK", nullptr);
@@ -775,7 +902,7 @@ TEST_F(LauncherRun, PressesWhileTheShellIsStillWorkingMakeNoSecondRequest)
     StartFromFreshMedium();
     SetEnvironmentVariableW(L"SHELL_STANDIN_RECORD", nullptr);
     const fs::path before = ModuleOf(*process_, L"shell32.dll");
-    const bool loaded = LoadIntoProcess(*process_, StandInShell32().wstring());
+    const bool loaded = LoadsIntoLauncher(StandInShell32().wstring());
     if (IsWine())
         ClearAppDefaults(L"Project1.exe");
     ASSERT_TRUE(loaded) << "the stand-in shell could not be put into the launcher";
@@ -836,7 +963,10 @@ TEST_F(LauncherRun, TheCloseBoxEndsWithoutARequest)
     const int y = outer.top + GetSystemMetrics(SM_CYSIZEFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
     int first = -1, last = -1;
     for (int x = outer.right - 1; x > outer.left; --x) {
-        const bool close = SendMessageW(window_, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE;
+        DWORD_PTR hit = HTNOWHERE;
+        ASSERT_TRUE(SendMessageTimeoutW(window_, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_NORMAL, kAnswerLimitMs, &hit))
+            << NoAnswer("WM_NCHITTEST", *process_);
+        const bool close = hit == HTCLOSE;
         if (close && last < 0)
             last = x;
         if (close)

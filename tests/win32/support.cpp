@@ -1,8 +1,10 @@
 #include "support.h"
 
 #include "form_description.h"
+#include "load_hook.h"
 #include "module_path_win32.h"
 
+#include <dbghelp.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -195,8 +197,11 @@ long Process::WaitForExitClosingBoxes(std::vector<Box>& boxes, DWORD timeoutMs) 
             closed.push_back(box);
             wchar_t caption[256] = {}, text[1024] = {};
             GetWindowTextW(box, caption, static_cast<int>(std::size(caption)));
-            GetDlgItemTextW(box, 0xFFFF, text, static_cast<int>(std::size(text)));  // a message box's text
-            boxes.push_back({GetWindow(box, GW_OWNER), caption, text});
+            // A message box's text, which its control in the other process is asked for.
+            DWORD_PTR length = 0;
+            const bool answered = SendMessageTimeoutW(GetDlgItem(box, 0xFFFF), WM_GETTEXT, std::size(text),
+                                                      reinterpret_cast<LPARAM>(text), SMTO_NORMAL, kAnswerLimitMs, &length);
+            boxes.push_back({GetWindow(box, GW_OWNER), caption, answered ? text : L"<no text: the box did not answer>"});
             PostMessageW(box, WM_COMMAND, IDOK, 0);
             PostMessageW(box, WM_CLOSE, 0, 0);
         }
@@ -205,44 +210,297 @@ long Process::WaitForExitClosingBoxes(std::vector<Box>& boxes, DWORD timeoutMs) 
     return code;
 }
 
-bool LoadIntoProcess(const Process& process, const std::wstring& path)
-{
-    const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
-    void* remotePath = VirtualAllocEx(process.Handle(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!remotePath || !WriteProcessMemory(process.Handle(), remotePath, path.c_str(), bytes, nullptr))
-        return false;
-    // kernel32 lies at the same address in every process of a session, so its LoadLibraryW is
-    // where this process has it.
-    const auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
-    HANDLE thread = CreateRemoteThread(process.Handle(), nullptr, 0, loadLibrary, remotePath, 0, nullptr);
-    DWORD module = 0;
-    if (thread) {
-        WaitForSingleObject(thread, 30000);
-        GetExitCodeThread(thread, &module);
-        CloseHandle(thread);
-    }
-    VirtualFreeEx(process.Handle(), remotePath, 0, MEM_RELEASE);
-    return module != 0;
-}
+namespace {
 
-fs::path ModuleOf(const Process& process, const std::wstring& name)
+// The modules of a process: where each lies, its name and its file.
+struct ModuleSpan {
+    DWORD64 base, end;
+    std::wstring name;
+    fs::path file;
+};
+
+std::vector<ModuleSpan> ModulesOf(DWORD processId)
 {
     // A snapshot of a process that is still loading may be refused for the moment.
     HANDLE snapshot = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 10 && snapshot == INVALID_HANDLE_VALUE; ++attempt)
-        if ((snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.Id())) == INVALID_HANDLE_VALUE)
+        if ((snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId)) == INVALID_HANDLE_VALUE)
             Sleep(50);
+    std::vector<ModuleSpan> modules;
     if (snapshot == INVALID_HANDLE_VALUE)
-        return {};
+        return modules;
     MODULEENTRY32W module{};
     module.dwSize = sizeof module;
-    fs::path found;
-    for (BOOL more = Module32FirstW(snapshot, &module); more && found.empty(); more = Module32NextW(snapshot, &module))
-        if (_wcsicmp(module.szModule, name.c_str()) == 0)
-            found = module.szExePath;
+    for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
+        const auto base = reinterpret_cast<std::uintptr_t>(module.modBaseAddr);
+        modules.push_back({base, base + module.modBaseSize, module.szModule, module.szExePath});
+    }
     CloseHandle(snapshot);
-    return found;
+    return modules;
+}
+
+std::string Hex(DWORD64 value)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// The stacks of a process's threads, each frame named by its module and offset, and by the
+// nearest symbol the debugging library finds (an export, where a module carries no more).
+class StackReader {
+public:
+    explicit StackReader(DWORD processId) : modules_(ModulesOf(processId))
+    {
+        process_ = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+        SymSetOptions(SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS | SYMOPT_FAIL_CRITICAL_ERRORS | SYMOPT_NO_PROMPTS);
+        symbols_ = process_ && SymInitialize(process_, nullptr, TRUE);
+    }
+    ~StackReader()
+    {
+        if (symbols_)
+            SymCleanup(process_);
+        if (process_)
+            CloseHandle(process_);
+    }
+    StackReader(const StackReader&) = delete;
+    StackReader& operator=(const StackReader&) = delete;
+
+    // The stack of a thread other than the caller's.
+    std::string Stack(DWORD threadId) const
+    {
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, threadId);
+        if (!process_ || !thread) {
+            const DWORD error = GetLastError();
+            if (thread)
+                CloseHandle(thread);
+            return "    its stack cannot be read (error " + std::to_string(error) + ")\n";
+        }
+        std::string frames;
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_FULL;
+        // Held still while its stack is read: a running thread's frames would change underneath.
+        const bool held = SuspendThread(thread) != static_cast<DWORD>(-1);
+        if (!held || !GetThreadContext(thread, &context)) {
+            frames = "    its stack cannot be read (error " + std::to_string(GetLastError()) + ")\n";
+        } else {
+            STACKFRAME64 frame{};
+            frame.AddrPC = {context.Eip, 0, AddrModeFlat};
+            frame.AddrFrame = {context.Ebp, 0, AddrModeFlat};
+            frame.AddrStack = {context.Esp, 0, AddrModeFlat};
+            for (int depth = 0; depth < 40 && StackWalk64(IMAGE_FILE_MACHINE_I386, process_, thread, &frame, &context, nullptr,
+                                                          SymFunctionTableAccess64, SymGetModuleBase64, nullptr) &&
+                                frame.AddrPC.Offset;
+                 ++depth)
+                frames += "    #" + std::to_string(depth) + " " + Place(frame.AddrPC.Offset) + "\n";
+            if (frames.empty())
+                frames = "    its stack cannot be walked from " + Place(context.Eip) + "\n";
+        }
+        if (held)
+            ResumeThread(thread);
+        CloseHandle(thread);
+        return frames;
+    }
+
+private:
+    std::string Place(DWORD64 address) const
+    {
+        std::string place = Hex(address);
+        for (const ModuleSpan& module : modules_)
+            if (address >= module.base && address < module.end)
+                place = Utf8(module.name) + "+" + Hex(address - module.base);
+        alignas(SYMBOL_INFO) char buffer[sizeof(SYMBOL_INFO) + 256] = {};
+        auto* symbol = reinterpret_cast<SYMBOL_INFO*>(buffer);
+        symbol->SizeOfStruct = sizeof(SYMBOL_INFO);
+        symbol->MaxNameLen = 255;
+        DWORD64 displacement = 0;
+        if (symbols_ && SymFromAddr(process_, address, &displacement, symbol))
+            place += " (" + std::string(symbol->Name) + "+" + Hex(displacement) + ")";
+        return place;
+    }
+
+    std::vector<ModuleSpan> modules_;
+    HANDLE process_ = nullptr;
+    bool symbols_ = false;
+};
+
+std::vector<DWORD> ThreadsOf(DWORD processId)
+{
+    std::vector<DWORD> threads;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return threads;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == processId)
+            threads.push_back(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return threads;
+}
+
+BOOL CALLBACK AddWindowOf(HWND window, LPARAM found)
+{
+    auto& [processId, windows] = *reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(found);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId)
+        windows.push_back(window);
+    return TRUE;
+}
+
+// A window of the process, and whether its thread answers a message now.
+std::string WindowState(HWND window)
+{
+    wchar_t className[128] = {}, title[128] = {};
+    GetClassNameW(window, className, static_cast<int>(std::size(className)));
+    GetWindowTextW(window, title, static_cast<int>(std::size(title)));
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    DWORD_PTR ignored = 0;
+    const bool answers = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored) != 0;
+    std::string state = "  window " + Hex(reinterpret_cast<std::uintptr_t>(window)) + " \"" + Utf8(title) + "\" (" +
+                        Utf8(className) + ") of thread " + std::to_string(thread) + (IsWindowVisible(window) ? ", shown" : ", hidden") +
+                        (answers ? ", answers a message" : ", answers no message within a second");
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    if (GetGUIThreadInfo(thread, &gui)) {
+        if (gui.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE))
+            state += ", in a menu";
+        if (gui.flags & GUI_INMOVESIZE)
+            state += ", moving or sizing";
+    }
+    return state + "\n";
+}
+
+}  // namespace
+
+std::string ProcessReport(DWORD processId)
+{
+    std::string report = "process " + std::to_string(processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    DWORD code = 0;
+    if (!process || !GetExitCodeProcess(process, &code)) {
+        report += ": cannot be looked at (error " + std::to_string(GetLastError()) + ")\n";
+        if (process)
+            CloseHandle(process);
+        return report;
+    }
+    CloseHandle(process);
+    if (code != STILL_ACTIVE)
+        return report + ": has ended, with code " + std::to_string(code) + "\n";
+    report += ": runs\n";
+    std::pair<DWORD, std::vector<HWND>> windows{processId, {}};
+    EnumWindows(AddWindowOf, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows.second)
+        report += WindowState(window);
+    const StackReader stacks(processId);
+    for (DWORD thread : ThreadsOf(processId))
+        report += "  thread " + std::to_string(thread) + ":\n" + stacks.Stack(thread);
+    return report;
+}
+
+std::string ThreadStack(DWORD processId, DWORD threadId) { return StackReader(processId).Stack(threadId); }
+
+struct CallThread::Shared {
+    HANDLE posted = CreateEventW(nullptr, FALSE, FALSE, nullptr), done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::function<void()> call;  // handed over while the thread waits for one
+    bool finish = false;
+    ~Shared()
+    {
+        CloseHandle(posted);
+        CloseHandle(done);
+    }
+};
+
+DWORD WINAPI CallThread::Run(void* parameter)
+{
+    // The thread holds its own share: a thread that is left outlives its CallThread.
+    const std::unique_ptr<std::shared_ptr<Shared>> handedOver(static_cast<std::shared_ptr<Shared>*>(parameter));
+    const std::shared_ptr<Shared> shared = *handedOver;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    for (;;) {
+        if (MsgWaitForMultipleObjects(1, &shared->posted, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            continue;
+        }
+        if (shared->finish) {
+            CoUninitialize();
+            SetEvent(shared->done);
+            return 0;
+        }
+        const std::function<void()> call = std::move(shared->call);
+        call();
+        SetEvent(shared->done);
+    }
+}
+
+CallThread::CallThread() : shared_(std::make_shared<Shared>())
+{
+    auto* handedOver = new std::shared_ptr<Shared>(shared_);
+    thread_ = CreateThread(nullptr, 0, Run, handedOver, 0, &id_);
+    if (!thread_)
+        delete handedOver;
+}
+
+CallThread::~CallThread()
+{
+    if (!left_)
+        Finish();
+    if (thread_)
+        CloseHandle(thread_);
+}
+
+bool CallThread::Call(std::function<void()> call, DWORD limitMs)
+{
+    if (left_ || !thread_)
+        return false;
+    shared_->call = std::move(call);
+    SetEvent(shared_->posted);
+    left_ = WaitForSingleObject(shared_->done, limitMs) != WAIT_OBJECT_0;
+    return !left_;
+}
+
+bool CallThread::Finish(DWORD limitMs)
+{
+    if (left_ || !thread_)
+        return false;
+    shared_->finish = true;
+    SetEvent(shared_->posted);
+    left_ = true;  // no call after this, whether it ends in time or not
+    return WaitForSingleObject(shared_->done, limitMs) == WAIT_OBJECT_0 && WaitForSingleObject(thread_, limitMs) == WAIT_OBJECT_0;
+}
+
+LoadOutcome LoadIntoProcess(HWND window, const std::wstring& dll)
+{
+    HMODULE hook = LoadLibraryW((BinDirectory() / L"load_hook.dll").c_str());
+    const auto procedure = hook ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hook, "LoadOnRequest"))) : nullptr;
+    HHOOK set = procedure ? SetWindowsHookExW(WH_CALLWNDPROC, procedure, hook, GetWindowThreadProcessId(window, nullptr)) : nullptr;
+    const ATOM name = set ? GlobalAddAtomW(dll.c_str()) : 0;  // none for a name of more than 255 characters
+    LoadOutcome outcome = LoadOutcome::NoHook;
+    DWORD_PTR answer = 0;
+    if (name && !SendMessageTimeoutW(window, RegisterWindowMessageW(kLoadRequestMessage), name, 0, SMTO_NORMAL, kAnswerLimitMs, &answer))
+        outcome = LoadOutcome::NoAnswer;
+    else if (answer == static_cast<DWORD_PTR>(kLoaded) || answer == static_cast<DWORD_PTR>(kRefused))
+        outcome = answer == static_cast<DWORD_PTR>(kLoaded) ? LoadOutcome::Loaded : LoadOutcome::Refused;
+    if (name)
+        GlobalDeleteAtom(name);
+    if (set)
+        UnhookWindowsHookEx(set);
+    if (hook)
+        FreeLibrary(hook);
+    return outcome;
+}
+
+fs::path ModuleOf(const Process& process, const std::wstring& name)
+{
+    for (const ModuleSpan& module : ModulesOf(process.Id()))
+        if (_wcsicmp(module.name.c_str(), name.c_str()) == 0)
+            return module.file;
+    return {};
 }
 
 COLORREF WindowPixel(HWND window, int x, int y)

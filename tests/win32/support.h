@@ -6,6 +6,7 @@
 #include <oleacc.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +60,44 @@ private:
     std::wstring mapped_, target_;
 };
 
+// How long a test waits on another process to answer one call: a message sent to its window, a
+// call into its COM objects, a thread of ours in it. Far longer than an answer takes on a loaded
+// machine, and far shorter than the kit's limit for a whole test: a call that hangs fails its test
+// saying what it waited for, rather than time the test out.
+constexpr DWORD kAnswerLimitMs = 30000;
+
+// What a process is doing, for a test that has waited on it past a limit: whether it still runs,
+// whether each of its windows answers a message, and where each of its threads stands, its stack
+// walked as far as it goes. ThreadStack: one thread's stack, of any process.
+std::string ProcessReport(DWORD processId);
+std::string ThreadStack(DWORD processId, DWORD threadId);
+
+// A thread of the test's own for calls that wait on another process, made one at a time, each
+// waited for at most a limit. It is a single-threaded COM apartment, as a screen reader's thread
+// is, and runs its messages between calls. A call that has not returned by its limit leaves the
+// thread where it waits: it takes no other call, and goes when the process ends.
+class CallThread {
+public:
+    CallThread();
+    ~CallThread();
+    CallThread(const CallThread&) = delete;
+    CallThread& operator=(const CallThread&) = delete;
+    DWORD Id() const { return id_; }
+    // False when the call did not return within the limit, or the thread was left before.
+    bool Call(std::function<void()> call, DWORD limitMs = kAnswerLimitMs);
+    // Leaves the apartment (which may release what it still holds in another process) and ends the
+    // thread; false when that did not end within the limit.
+    bool Finish(DWORD limitMs = kAnswerLimitMs);
+
+private:
+    struct Shared;
+    static DWORD WINAPI Run(void* shared);
+    std::shared_ptr<Shared> shared_;
+    HANDLE thread_ = nullptr;
+    DWORD id_ = 0;
+    bool left_ = false;
+};
+
 class Process {
 public:
     // `output`, when named, receives what the program writes to its standard output and error.
@@ -86,10 +125,12 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
-// Has the running process load the DLL, through a thread of its own that calls LoadLibraryW: a
-// stand-in put in place before the program looks for a DLL of that name, or a bare name to see
-// what the program's search finds. False when nothing was loaded.
-bool LoadIntoProcess(const Process& process, const std::wstring& dll);
+// Has the process of the window load the DLL on the window's thread, as its own code would there
+// (load_hook.dll, set on that thread for the while): a stand-in put in place before the program
+// looks for a DLL of that name, or a bare name to see what the program's search finds. NoAnswer
+// when the window did not answer within the limit; NoHook when the hook could not be set there.
+enum class LoadOutcome { Loaded, Refused, NoAnswer, NoHook };
+LoadOutcome LoadIntoProcess(HWND window, const std::wstring& dll);
 // The file of the process's module of that name ("shell32.dll"); empty when it has none.
 fs::path ModuleOf(const Process& process, const std::wstring& name);
 
