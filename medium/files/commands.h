@@ -28,6 +28,6 @@ int Lay(const std::string& stage, const std::vector<Installer>& installers);
 int Sum(const std::string& stage, bool sharedOnly, const std::string& under);
 int SumsOf(const std::string& tree);
 int StoreOnce(const std::string& stage);
-int Write(const std::string& path, std::uint64_t total, const std::string& label);
+int Follow(const std::string& path, pid_t writer, std::uint64_t total, const std::string& label);
 
 }  // namespace medium

@@ -20,9 +20,10 @@
 //   medium_files store-once STAGE            reads "SUM  PATH" lines sorted by sum and makes each
 //                                            file a link to the first of its content, so that the
 //                                            image stores that content once
-//   medium_files write FILE BYTES [LABEL]    copies standard input into FILE and prints its
-//                                            SHA-256; with LABEL, shows how far it is of about
-//                                            BYTES (on a terminal in place, in a log now and then)
+//   medium_files follow FILE PID BYTES [LABEL]   reads FILE as process PID writes it, to the end
+//                                            once PID has ended, and prints its SHA-256; with
+//                                            LABEL, shows how far it is of about BYTES (on a
+//                                            terminal in place, in a log now and then)
 // Nothing of a vendor's names reaches the terminal but as shown.h shows it.
 
 #include "commands.h"
@@ -52,7 +53,7 @@ std::vector<Installer> Installers(char** first, char** last)
 int Usage()
 {
     std::cerr << "usage: medium_files check LANGUAGE=PATH... | lay STAGE LANGUAGE=PATH... | sum [--shared | --under NAME] STAGE"
-                 " | sums-of TREE | store-once STAGE | write FILE BYTES [LABEL]\n";
+                 " | sums-of TREE | store-once STAGE | follow FILE PID BYTES [LABEL]\n";
     return 2;
 }
 
@@ -81,8 +82,8 @@ int main(int argc, char** argv)
             return SumsOf(argv[2]);
         if (command == "store-once" && argc == 3)
             return StoreOnce(argv[2]);
-        if (command == "write" && (argc == 4 || argc == 5))
-            return Write(argv[2], std::stoull(argv[3]), argc == 5 ? argv[4] : "");
+        if (command == "follow" && (argc == 5 || argc == 6))
+            return Follow(argv[2], static_cast<pid_t>(std::stol(argv[3])), std::stoull(argv[4]), argc == 6 ? argv[5] : "");
         return Usage();
     };
     try {
