@@ -7,6 +7,11 @@
 //   signature_forgery IN OUT timestamp-certificate CERT.pem   a certificate among its timestamp's
 //   signature_forgery IN attributes                    prints its signer's unsigned attributes'
 //                                                      identifiers in the order they lie, one a line
+//   signature_forgery attach UNSIGNED.exe IN OUT.exe   UNSIGNED.exe carrying IN as signing writes a
+//                                                      signature, whatever it holds (a signing tool
+//                                                      may refuse a signature it cannot verify)
+
+#include "pe_image.h"
 
 #include <openssl/cms.h>
 #include <openssl/objects.h>
@@ -29,13 +34,49 @@ int Refuse(const std::string& why)
     return 1;
 }
 
+// UNSIGNED with DER appended as its certificate table's one entry, padded to 8 bytes, the table's
+// directory entry and the checksum set as signing sets them.
+int Attach(const char* unsigned_, const char* der, const char* out)
+{
+    try {
+        executable::Image image = executable::ReadImage(unsigned_);
+        const executable::Headers h = executable::ReadHeaders(image);
+        if (executable::Directory(image, h, 4).first)
+            return Refuse(std::string(unsigned_) + " is signed already");
+        const executable::Image signature = executable::ReadImage(der);
+        image.bytes.resize((image.bytes.size() + 7) / 8 * 8);
+        const std::uint32_t table = static_cast<std::uint32_t>(image.bytes.size());
+        const std::uint32_t length = 8 + static_cast<std::uint32_t>((signature.bytes.size() + 7) / 8 * 8);
+        const auto put = [&](size_t at, std::uint32_t value, int size) {
+            for (int i = 0; i < size; ++i)
+                image.bytes[at + i] = static_cast<unsigned char>(value >> 8 * i);
+        };
+        image.bytes.resize(table + length);
+        put(table, length, 4);
+        put(table + 4, 0x0200, 2);  // WIN_CERT_REVISION_2_0
+        put(table + 6, 2, 2);       // WIN_CERT_TYPE_PKCS_SIGNED_DATA
+        std::copy(signature.bytes.begin(), signature.bytes.end(), image.bytes.begin() + table + 8);
+        const size_t entry = h.optional + (h.wide ? 112 : 96) + 8 * 4;
+        put(entry, table, 4);
+        put(entry + 4, length, 4);
+        put(h.checksumField, executable::Checksum(image, h), 4);
+        std::ofstream file(out, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(image.bytes.data()), static_cast<std::streamsize>(image.bytes.size()));
+        return file.good() ? 0 : Refuse(std::string(out) + " cannot be written");
+    } catch (const executable::Malformed& e) {
+        return Refuse(std::string(unsigned_) + ": " + e.what());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 3)
         return Refuse("usage: signature_forgery IN OUT revocation-list CRL.pem | second-timestamp | second-timestamp-value"
-                      " | IN attributes");
+                      " | IN attributes | attach UNSIGNED.exe IN OUT.exe");
+    if (argc == 5 && std::string(argv[1]) == "attach")
+        return Attach(argv[2], argv[3], argv[4]);
     const std::string how = argc == 3 ? argv[2] : argv[3];
     std::ifstream in(argv[1], std::ios::binary);
     const std::vector<unsigned char> der((std::istreambuf_iterator<char>(in)), {});

@@ -42,24 +42,6 @@ namespace {
 
 using namespace executable;
 
-
-// The documented checksum: the file as 16-bit words, with the checksum field taken as zero,
-// summed with the carries folded back in, plus the file's length.
-std::uint32_t ComputedChecksum(const Image& image, const Headers& h)
-{
-    const auto byte = [&](size_t at) -> std::uint32_t {
-        const bool inField = at >= h.checksumField && at < h.checksumField + 4;
-        return at < image.bytes.size() && !inField ? image.bytes[at] : 0;
-    };
-    std::uint32_t sum = 0;
-    for (size_t at = 0; at < image.bytes.size(); at += 2) {
-        sum += byte(at) | byte(at + 1) << 8;
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    sum = (sum & 0xFFFF) + (sum >> 16);
-    return sum + static_cast<std::uint32_t>(image.bytes.size());
-}
-
 std::string LowerCase(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -316,7 +298,7 @@ int Facts(int argc, char** argv)
     std::printf("subsystem-version %u.%u\n", image.U16(h.optional + 48), image.U16(h.optional + 50));
     std::printf("dll-characteristics %04x\n", image.U16(h.optional + 70));
     std::printf("checksum-stated %08x\n", image.U32(h.checksumField));
-    std::printf("checksum-computed %08x\n", ComputedChecksum(image, h));
+    std::printf("checksum-computed %08x\n", Checksum(image, h));
     PrintImports(image, h);
     for (const Section& s : h.sections)
         std::printf("section %s %08x\n", s.name.c_str(), s.characteristics);

@@ -55,6 +55,21 @@ size_t FileOffset(const Headers& h, std::uint32_t address)
     throw Malformed("an address lies in no section's data");
 }
 
+std::uint32_t Checksum(const Image& image, const Headers& h)
+{
+    const auto byte = [&](size_t at) -> std::uint32_t {
+        const bool inField = at >= h.checksumField && at < h.checksumField + 4;
+        return at < image.bytes.size() && !inField ? image.bytes[at] : 0;
+    };
+    std::uint32_t sum = 0;
+    for (size_t at = 0; at < image.bytes.size(); at += 2) {
+        sum += byte(at) | byte(at + 1) << 8;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return sum + static_cast<std::uint32_t>(image.bytes.size());
+}
+
 namespace {
 
 // The length of the DER value at `at`, header included, from its own header.

@@ -71,6 +71,9 @@ std::pair<std::uint32_t, std::uint32_t> Directory(const Image& image, const Head
 // Where an address of the loaded image lies in the file: in the headers, which are loaded as they
 // are, or in a section's data.
 size_t FileOffset(const Headers& h, std::uint32_t address);
+// The documented checksum: the file as 16-bit words, with the checksum field taken as zero,
+// summed with the carries folded back in, plus the file's length.
+std::uint32_t Checksum(const Image& image, const Headers& h);
 // The first entry of the certificate table (whose address, unlike the other directories', is a
 // file offset), when it is a PKCS#7 signature: where its DER lies, without the entry's padding;
 // 0, 0 when the file carries none.
