@@ -16,7 +16,8 @@ mastering() {  # mastering TIME: xorriso's options, one a line
   printf '%s\n' -input-charset UTF-8 -J -joliet-long -r -file-mode 0444 -dir-mode 0555 --set_all_file_dates "=$1" -V TOLVANIX --no-emul-toc -iso-level 1
 }
 # What a medium holds at its root; its autorun.inf, which opens the launcher with its icon; and the
-# build record's fixed texts.
+# build record's fixed texts, the heading as every medium has carried it, from before verify-medium
+# lay in medium/: a record is read by its grammar, and a medium made earlier still verifies.
 medium_root=(English German French Project1.exe autorun.inf build-record.txt)
 medium_autorun=$'[autorun]\r\nopen=Project1.exe\r\nicon=Project1.exe,0\r\nlabel=Tolvanix\r\n'
 record_heading="Tolvanix medium: how its launcher, Project1.exe, was built (tools/verify-medium checks it)"

@@ -1,5 +1,7 @@
 // What verify-medium reads of a medium, as typed values, row by row on both sides of each line: the
-// build record by the grammar make-medium writes, and the published sums by sha256sum's form.
+// build record by the grammar make-medium writes, the published sums by sha256sum's form, and an
+// image (made here by xorriso) in both trees of names, its files' extents and families, and its
+// languages held to the installer's rules.
 
 #include <gtest/gtest.h>
 
@@ -314,7 +316,7 @@ TEST_F(MediumImage, EachTreeOfNamesListsFoldersFilesAndTheirExtents)
             EXPECT_EQ(inRockRidge->size, row.size);
         }
     }
-    // Linked files share their extent; empty files take none of their own.
+    // Linked files share their extent; an empty file has one, of no bytes.
     EXPECT_EQ(rockRidge->Find("/English/Data/a.cab")->block, rockRidge->Find("/English/b.cab")->block);
     EXPECT_NE(rockRidge->Find("/English/Data/a.cab")->block, rockRidge->Find("/English/setup.exe")->block);
     EXPECT_EQ(rockRidge->Find("/English/Sub/empty")->extents, 1);

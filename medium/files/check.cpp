@@ -2,8 +2,9 @@
 // of windows_names.h, Windows' longest path, the file types and sizes a medium carries, and
 // whether each file can be read.
 
-#include "installer_check.h"
+#include "commands.h"
 #include "folder_walk.h"
+#include "installer_check.h"
 #include "shown.h"
 #include "windows_names.h"
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "failure.h"
+#include "installer_check.h"
 
 #include <sys/types.h>
 
@@ -10,18 +11,6 @@
 #include <vector>
 
 namespace medium {
-
-// One language's installer, as make-medium gives it: LANGUAGE=PATH.
-struct Installer {
-    std::string language, path;
-};
-
-// ISO 9660 as Windows reads it, and FAT32 on a USB stick, hold files below this size.
-inline constexpr std::uint64_t fourGiB = std::uint64_t{1} << 32;
-// What a file that is not a regular file is, in words: "a symbolic link", "a folder", "a device", ...
-std::string KindOf(mode_t mode);
-// The length of "D:\LANGUAGE" from the drive's root.
-std::size_t TopUnits(const Installer& installer);
 
 int Check(const std::vector<Installer>& installers);
 int Lay(const std::string& stage, const std::vector<Installer>& installers);

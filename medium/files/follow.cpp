@@ -8,9 +8,13 @@
 #include "shown.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -57,17 +61,38 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now(), next_ = start_;
 };
 
-// Whether process PID is still at work: neither gone nor ended and waiting to be reaped.
-bool Running(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
-        return false;
-    // The state follows the command's name, which is in parentheses and may hold any of them.
-    const auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
-}
+// The writer, held by a pidfd, which no later process can take the place of once it is reaped; by
+// its /proc entry on a kernel without pidfds (before 5.3).
+class Writer {
+public:
+    explicit Writer(pid_t pid) : pid_(pid), fd_(static_cast<int>(syscall(SYS_pidfd_open, pid, 0))) { gone_ = !fd_ && errno == ESRCH; }
+
+    // Whether it is still at work: neither gone nor ended and waiting to be reaped.
+    bool Running() const
+    {
+        if (gone_)
+            return false;
+        if (fd_) {
+            pollfd ended{fd_.get(), POLLIN, 0};
+            return poll(&ended, 1, 0) == 0;
+        }
+        std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            return false;
+        // The state follows the command's name, which is in parentheses and may hold any of them.
+        const auto close = line.rfind(')');
+        return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
+    }
+
+private:
+    pid_t pid_;
+    Fd fd_;
+    bool gone_;
+};
+
+// The descriptors and the first tables of an image, which a writer that went back would rewrite.
+constexpr std::size_t headBytes = 64 * 1024;
 
 void Pause()
 {
@@ -76,25 +101,28 @@ void Pause()
 
 }  // namespace
 
-int Follow(const std::string& path, pid_t writer, std::uint64_t total, const std::string& label)
+int Follow(const std::string& path, pid_t writerPid, std::uint64_t total, const std::string& label)
 {
+    const Writer writer(writerPid);
     Fd file;
     while (!(file = Fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)))) {
-        if (!Running(writer))
+        if (!writer.Running())
             Fail(Shown(path) + " was never written");
         Pause();
     }
     posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     Sha256 digest;
     Progress progress(label, total);
-    std::vector<char> buffer(bufferBytes);
+    std::vector<char> buffer(bufferBytes), head;
     std::uint64_t done = 0;
     for (;;) {
         // Asked before the reading: once the writer has ended, what is read to the end is all of it.
-        const bool writing = Running(writer);
+        const bool writing = writer.Running();
         ssize_t got;
         while ((got = read(file.get(), buffer.data(), buffer.size())) > 0) {
             digest.Add(buffer.data(), static_cast<std::size_t>(got));
+            if (head.size() < headBytes)
+                head.insert(head.end(), buffer.data(), buffer.data() + std::min<std::size_t>(static_cast<std::size_t>(got), headBytes - head.size()));
             done += static_cast<std::uint64_t>(got);
             progress.At(done);
         }
@@ -104,6 +132,13 @@ int Follow(const std::string& path, pid_t writer, std::uint64_t total, const std
             break;
         Pause();
     }
+    // xorriso writes an image from its start to its end, once; were it ever to go back, to its
+    // descriptors, the sum would be of bytes the image no longer holds.
+    struct stat written {};
+    std::vector<char> again(head.size());
+    if (fstat(file.get(), &written) != 0 || static_cast<std::uint64_t>(written.st_size) != done ||
+        pread(file.get(), again.data(), again.size(), 0) != static_cast<ssize_t>(again.size()) || again != head)
+        Fail(Shown(path) + " changed behind its reading: it was not written from its start to its end once");
     progress.End(done);
     std::printf("%s\n", digest.Hex().c_str());
     return 0;

@@ -1,15 +1,30 @@
-// An installer read whole as Windows will meet it, each rule it breaks a typed problem: what check
-// prints, and what the tests hold to both sides of each rule's line.
+// An installer read whole as Windows will meet it, each rule it breaks a typed problem, whether its
+// names are read from a folder or from an image's tree; check prints them, verify-medium reads a
+// medium's languages by them.
 #pragma once
 
-#include "commands.h"
 #include "windows_names.h"
 
+#include <sys/types.h>
+
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace medium {
+
+// One language's installer, as make-medium gives it: LANGUAGE=PATH.
+struct Installer {
+    std::string language, path;
+};
+
+// ISO 9660 as Windows reads it, and FAT32 on a USB stick, hold files below this size.
+inline constexpr std::uint64_t fourGiB = std::uint64_t{1} << 32;
+// What a file that is not a regular file is, in words: "a symbolic link", "a folder", "a device", ...
+std::string KindOf(mode_t mode);
+// The length of "D:\LANGUAGE" from the drive's root.
+std::size_t TopUnits(const Installer& installer);
 
 enum class Broken {
     Name,         // a NameRule

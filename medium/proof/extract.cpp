@@ -20,11 +20,15 @@ namespace proof {
 int Extract(const std::string& path, const std::string& tree)
 {
     const std::string shown = ShownName(path);
-    std::string why;
-    const auto image = LoadedImage::Load(path, Names::RockRidge, why);
-    if (!image)
-        Different(shown + " holds what no image make-medium writes holds: reading it stops at a warning or an error (" +
-                  medium::Shown(why) + ")");
+    const auto image = LoadedOrRefused(path, Names::RockRidge, shown);
+    // Each part of each path a name of its own, never one that leads out of TREE.
+    for (const ImageEntry& entry : image->Entries()) {
+        const std::string within = entry.path + "/";
+        if (within.find("//") != std::string::npos || within.find("/./") != std::string::npos ||
+            within.find("/../") != std::string::npos)
+            Different(shown + " holds a file or folder named '" + medium::Shown(entry.path) +
+                      "', which no file system holds and make-medium refuses");
+    }
     // Its files taken out, and the image written again beside them, with a GiB to spare.
     std::map<std::uint32_t, std::string> firstOf;
     std::uint64_t needs = 0;

@@ -8,6 +8,9 @@
 #include "reader_commands.h"
 #include "shown.h"
 #include "verdict.h"
+#include "windows_names.h"
+
+#include <algorithm>
 
 #include <fstream>
 #include <stdexcept>
@@ -30,16 +33,19 @@ std::string Quoted(const std::string& text)
 int Families(const std::string& path, const std::string& out)
 {
     const std::string shown = ShownName(path);
-    std::string why;
-    const auto image = LoadedImage::Load(path, Names::RockRidge, why);
-    if (!image)
-        Different(shown + " holds what no image make-medium writes holds: reading it stops at a warning or an error (" +
-                  medium::Shown(why) + ")");
+    const auto image = LoadedOrRefused(path, Names::RockRidge, shown);
     medium::Problems problems;
     CheckLanguages(*image, problems);
     if (problems.Count() > 0)
         Different(shown + " holds what make-medium does not write an image of: " + medium::Shown(problems.Kept().front().path) +
                   ": " + problems.Kept().front().words);
+    // What reaches xorriso's command language, quoted: names held above to make-medium's rules, and
+    // held again here to what a line of that language can carry.
+    for (const ImageEntry& entry : image->Entries())
+        if (!medium::Utf16(entry.path) ||
+            std::any_of(entry.path.begin(), entry.path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+            Different(shown + " holds what make-medium does not write an image of: " + medium::Shown(entry.path) +
+                      ": a name that is not UTF-8 or holds a control character");
     std::ofstream families(out);
     try {
         for (const auto& [file, first] : ContentFamilies(*image))

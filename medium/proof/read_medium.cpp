@@ -22,21 +22,6 @@
 namespace proof {
 namespace {
 
-// IMAGE's tree of NAMES: what stops libisofs is in no image make-medium writes, but for the
-// memory it is given.
-std::unique_ptr<LoadedImage> Loaded(const std::string& path, Names names, const std::string& shown)
-{
-    std::string why;
-    bool exhausted = false;
-    auto image = LoadedImage::Load(path, names, why, &exhausted);
-    if (exhausted)
-        CannotTell(shown + " could not be read within the memory it is given");
-    if (!image)
-        Different(shown + " holds what no image make-medium writes holds: reading it stops at a warning or an error (" +
-                  medium::Shown(why) + ")");
-    return image;
-}
-
 [[noreturn]] void NoRecord(const std::string& shown)
 {
     CannotTell(shown + " carries no build record (build-record.txt): it was made before media carried one, or it was "
@@ -96,6 +81,21 @@ void ReadRoot(const MediumRoot& root, const std::string& shown, const std::strin
 
 }  // namespace
 
+// IMAGE's tree of NAMES: what stops libisofs is in no image make-medium writes, but for the
+// memory it is given.
+std::unique_ptr<LoadedImage> LoadedOrRefused(const std::string& path, Names names, const std::string& shown)
+{
+    std::string why;
+    bool exhausted = false;
+    auto image = LoadedImage::Load(path, names, why, &exhausted);
+    if (exhausted)
+        CannotTell(shown + " could not be read within the memory it is given");
+    if (!image)
+        Different(shown + " holds what no image make-medium writes holds: reading it stops at a warning or an error (" +
+                  medium::Shown(why) + ")");
+    return image;
+}
+
 int ReadImage(const std::string& path, const std::string& work)
 {
     const std::string shown = ShownName(path);
@@ -118,15 +118,15 @@ int ReadImage(const std::string& path, const std::string& work)
     const bool stated = in.read(created, sizeof created) && std::all_of(created, created + 14, [](char c) { return c >= '0' && c <= '9'; }) &&
                         strptime(std::string(created, 14).c_str(), "%Y%m%d%H%M%S", &tm);
     std::ofstream(work + "/image-time") << (stated ? std::to_string(timegm(&tm)) : "");
-    const auto rockRidge = Loaded(path, Names::RockRidge, shown);
-    const auto joliet = Loaded(path, Names::Joliet, shown);
+    const auto rockRidge = LoadedOrRefused(path, Names::RockRidge, shown);
+    const auto joliet = LoadedOrRefused(path, Names::Joliet, shown);
     for (const auto* tree : {rockRidge.get(), joliet.get()})
         for (const ImageEntry& entry : tree->Entries()) {
             if (entry.kind == ImageEntry::Kind::Other)
                 Different(shown + " holds '" + medium::Shown(entry.path) +
                           "', which is neither a file nor a folder, as no image make-medium writes does");
             const std::string name = entry.path.substr(entry.path.find_last_of('/') + 1);
-            if (medium::RuleBroken(name) == medium::NameRule::ControlCharacter)
+            if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
                 Different(shown + " holds a name with a control character (below 0x20), which make-medium refuses");
             if (name.empty() || name == "." || name == "..")
                 Different(shown + " holds a file or folder named '" + medium::Shown(name) +
@@ -154,7 +154,14 @@ int ReadMediumRoot(const std::string& path, const std::string& work, bool image,
 {
     const std::string shown = ShownName(path);
     if (image) {
-        ReadRoot(*ImageRoot(*Loaded(path, Names::RockRidge, shown)), shown, work, rootNames);
+        // An image is make-medium's alone: its root holds make-medium's names as make-medium
+        // writes them, and no folder of Windows' own, which only a USB stick gains.
+        const auto loaded = LoadedOrRefused(path, Names::RockRidge, shown);
+        const auto root = ImageRoot(*loaded);
+        for (const auto& [name, folder] : root->Names())
+            if (std::find(rootNames.begin(), rootNames.end(), name) == rootNames.end())
+                Different(shown + " holds " + medium::Shown(name) + " at its root, which make-medium does not put there");
+        ReadRoot(*root, shown, work, rootNames);
         return 0;
     }
     ReadRoot(*TreeRoot(path), shown, work, rootNames);

@@ -1,9 +1,11 @@
 // The commands of medium_reader, each in a file of its own (medium_reader.cpp lists them).
 #pragma once
 
+#include "image.h"
 #include "record.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,10 @@ namespace proof {
 inline constexpr std::uint64_t launcherBytesAtMost = 4 * 1024 * 1024;
 inline constexpr std::uint64_t autorunBytesAtMost = 4096;
 inline constexpr std::uint64_t mediumBytesAtMost = std::uint64_t{128} * 1024 * 1024 * 1024;
+
+// IMAGE's tree of NAMES; different when libisofs stops at anything but the memory it is given, of
+// which it cannot tell.
+std::unique_ptr<LoadedImage> LoadedOrRefused(const std::string& image, Names names, const std::string& shown);
 
 // The record at PATH, read by its grammar; cannot tell, ending the run, when it is not one
 // make-medium writes. Its mastering tool's packages and versions, as they may be shown.

@@ -1,5 +1,7 @@
 #include "record.h"
 
+#include "windows_names.h"
+
 #include <algorithm>
 #include <iterator>
 #include <vector>
@@ -11,24 +13,8 @@ namespace {
 // Printable UTF-8: no C0 control, DEL or C1 control, no NUL, nothing that is not UTF-8.
 bool Printable(std::string_view line)
 {
-    for (std::size_t i = 0; i < line.size();) {
-        const auto lead = static_cast<unsigned char>(line[i]);
-        const int length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-        if (length == 0 || line.size() - i < static_cast<std::size_t>(length))
-            return false;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(line[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            c = c << 6 | (next & 0x3F);
-        }
-        static constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (c < least[length] || (c >= 0xD800 && c < 0xE000) || c > 0x10FFFF || c < 0x20 || (c >= 0x7F && c < 0xA0))
-            return false;
-        i += static_cast<std::size_t>(length);
-    }
-    return true;
+    const auto units = medium::Utf16(line);
+    return units && std::none_of(units->begin(), units->end(), [](char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit < 0xA0); });
 }
 
 bool AllOf(std::string_view text, std::string_view allowed)

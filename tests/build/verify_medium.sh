@@ -35,11 +35,11 @@ git -C "$clone" add -A
 git -C "$clone" -c user.name=test -c user.email=test@example.invalid commit -q -m snapshot
 cp "$src/build/windows/bin/Project1.exe" "$clone/build/windows/bin/"
 
-medium() {  # medium NAME [VARIABLE=VALUE...]: the clone's make-medium into WORK/NAME
+medium() {  # medium NAME [VARIABLE=VALUE...]: the clone's make-medium (at $maker) into WORK/NAME
   local name=$1
   shift
   env MEDIUM_IMAGE="$work/$name/Tolvanix.iso" ENGLISH_SETUP="$standin" GERMAN_SETUP="$standin" FRENCH_SETUP="$standin" \
-    SOURCE_DATE_EPOCH="$epoch" "$@" "$clone/medium/make-medium" >"$work/$name.out" 2>&1 || fail "make-medium $name: $(cat "$work/$name.out")"
+    SOURCE_DATE_EPOCH="$epoch" "$@" "$clone/${maker:-medium/make-medium}" >"$work/$name.out" 2>&1 || fail "make-medium $name: $(cat "$work/$name.out")"
 }
 # verify NAME MEDIUM [--here]: the clone's verify-medium; its output in NAME.verify, its last line
 # (the verdict) in $verdict, its exit status in $status.
@@ -55,7 +55,12 @@ verify() {  # verify NAME MEDIUM [OPTION...]
 # Sums of every file of a tree, as make-medium publishes them beside it.
 sums_of() { (cd "$1" && find Tolvanix -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum >SHA256SUMS); }
 signing=(SIGN_CERT="$pki/chain.pem" SIGN_KEY="$pki/sign.key")
-medium signed "${signing[@]}"
+# Its German installer a folder whose second copy of the setup bears a name that must be quoted
+# wherever it is written again from the image.
+mkdir "$work/german"
+cp "$standin" "$work/german/setup.exe"
+cp "$standin" "$work/german/it's a copy.exe"
+medium signed "${signing[@]}" GERMAN_SETUP="$work/german"
 
 if [ -n "$fresh" ]; then
   "$clone/medium/verify-medium" "$work/signed/Tolvanix.iso" ||
@@ -80,15 +85,18 @@ forge=${PE_FACTS%/*}/signature_forgery
 # has gone on to a later one that changes the launcher ------------------------------------------
 medium unsigned
 # A medium of a commit whose make-medium writes an image again only from a tree, as before it could
-# from the image: its image is proven by the image's files taken out.
+# from the image, and lay where make-medium once lay: its image is proven by its files taken out.
 commit_as() { git -C "$clone" -c user.name=test -c user.email=test@example.invalid commit -q -a -m "$1"; }
 cp "$clone/medium/make-medium" "$work/make-medium"
-sed -i -e 's/--image-of IMAGE FAMILIES OUT writes/--image-of TREE alone writes/' \
+sed -i -e 's/^image_of_sources=(tree image)$/image_of_sources=(tree)/' \
   -e '/^if \[ "${1:-}" = --image-of \] && \[ \$# = 4 \]/,/^fi$/d' "$clone/medium/make-medium"
-! grep -q -- '--image-of IMAGE FAMILIES OUT writes' "$clone/medium/make-medium" || fail "the make-medium of a tree alone still writes from an image"
+grep -qx 'image_of_sources=(tree)' "$clone/medium/make-medium" && ! grep -q -- -options_from_file "$clone/medium/make-medium" ||
+  fail "the make-medium of a tree alone still writes from an image"
+git -C "$clone" mv medium/make-medium tools/make-medium
 commit_as 'a make-medium that writes an image again only from a tree'
 # Made with no SOURCE_DATE_EPOCH: the image's time is the one it states.
-medium tree-only SOURCE_DATE_EPOCH=
+maker=tools/make-medium medium tree-only SOURCE_DATE_EPOCH=
+git -C "$clone" mv tools/make-medium medium/make-medium
 cp "$work/make-medium" "$clone/medium/make-medium"
 commit_as 'a make-medium that writes an image again from the image'
 printf 'STRINGTABLE\nBEGIN\n    1 "a later commit"\nEND\n' >>"$clone/resources/launcher.rc"
@@ -158,8 +166,8 @@ verify unknown "$work/unknown/Tolvanix" --here
 # another certificate of the same key. Or an image of it: a launcher of one byte changed that only
 # Windows reads (its Joliet names), or that only Linux reads (its Rock Ridge names, under an
 # extension xorriso does not know); a record that only Windows reads; no record; a copy of the
-# root that Windows reads in its place; a partition table, UDF after its descriptors and bytes past
-# its end; a volume of four TiB; a folder that holds itself. A row is a line: {newline} in a name
+# root that Windows reads in its place; autorun.inf in capitals; a partition table; UDF after its
+# descriptors; bytes past its end; a volume of four TiB; a folder that holds itself. A row is a line: {newline} in a name
 # stands for the newline the file's name holds.
 # resign LAUNCHER HOW: LAUNCHER signed again with a timestamp, then given what its signer did not
 # sign: a nested signature before the timestamp, a certificate of neither chain (signing adds
@@ -235,7 +243,9 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "newline at an image's root|added image|a{newline}b|1|verify-medium: different: Tolvanix.iso holds a name with a control character (below 0x20), which make-medium refuses"
   "DLL beside a setup|added|English/version.dll|1|verify-medium: different: Tolvanix/English/version.dll is on the medium, and the published SHA256SUMS does not list it"
   "control in a name|added image|English/a"$'\x01'"b.cab|1|verify-medium: different: Tolvanix.iso holds a name with a control character (below 0x20), which make-medium refuses"
-  "device name in an image|added image|English/Aux.txt|1|verify-medium: different: Tolvanix.iso holds what make-medium does not write an image of: "
+  "device name in an image|added image|English/Aux.txt|1|verify-medium: different: Tolvanix.iso holds what make-medium does not write an image of: English/Aux.txt: is a reserved device name ("
+  "Windows' own folder in an image|added image|System Volume Information/x.txt|1|verify-medium: different: Tolvanix.iso holds System Volume Information at its root, which make-medium does not put there"
+  "autorun.inf in capitals in an image|capitals image||1|verify-medium: different: Tolvanix.iso holds AUTORUN.INF at its root, which make-medium does not put there"
   "bytes beside the signature|stuffed||1|verify-medium: different: Project1.exe's signature carries bytes that nobody signed ("
   "nested signature before the timestamp|resigned nested||1|verify-medium: different: Project1.exe's signature carries bytes that nobody signed ("
   "certificate of neither chain|resigned certificate||1|verify-medium: different: Project1.exe's signature carries what nobody signed, which signing never writes: certificate signature CN=Tolvanix Test Publisher"
@@ -255,7 +265,7 @@ forged=(  # NAME|HOW|TEXT|STATUS|VERDICT (a prefix, when it ends with "offset", 
   "another mastering tool|mastering image|mastering: xorriso 0.0-1|2|verify-medium: cannot tell: this machine's mastering tool ("
   "no record|record image||2|verify-medium: cannot tell: Tolvanix.iso carries no build record (build-record.txt): it was made before media carried one, or it was removed, and nothing says what to rebuild"
   "Joliet root elsewhere|root image||1|$rewritten"
-  "boot code and a tail|partition image||1|$rewritten"
+  "boot code|partition image||1|$rewritten 0x1fe (510), 2 of the bytes they share differ; sizes "
   "UDF after the descriptors|udf image||1|verify-medium: different: Tolvanix.iso holds what no image make-medium writes holds: reading it stops at a warning or an error ("
   "image not of its published sum|sums image||1|verify-medium: different: Tolvanix.iso does not match its SHA-256 in SHA256SUMS: it is not the image published with these sums"
   "tail past the volume|tail image||1|$rewritten"
@@ -287,7 +297,7 @@ for row in "${forged[@]}"; do
     "$PE_FACTS" signature "$forgery/Project1.exe" "$work/attached.der" && cmp -s "$work/attached.der" "$work/borrowed.der" ||
       fail "the other launcher's signature was not attached"
     sums_of "$work/$name" ;;
-  added*) cp "$victim" "$forgery/${text//\{newline\}/$'\n'}"; [[ $how == *image || $how == *nosums ]] || cp "$work/signed/SHA256SUMS" "$work/$name/" ;;
+  added*) [[ $text != */* ]] || mkdir -p "$forgery/${text%/*}"; cp "$victim" "$forgery/${text//\{newline\}/$'\n'}"; [[ $how == *image || $how == *nosums ]] || cp "$work/signed/SHA256SUMS" "$work/$name/" ;;
   resigned*) resign "$forgery/Project1.exe" "${how#resigned }"; sums_of "$work/$name" ;;
   stripped)
     osslsigncode remove-signature -in "$forgery/Project1.exe" -out "$work/stripped.exe" >/dev/null 2>&1
@@ -317,7 +327,7 @@ for row in "${forged[@]}"; do
   record*) rm "$forgery/build-record.txt" ;;
   mastering*) sed -i "s/^mastering: xorriso .*/$text/" "$forgery/build-record.txt" ;;
   windows*) joliet=(-hide "$forgery/build-record.txt") ;;
-  partition* | udf* | root* | terabytes* | loop* | tail* | sums\ image) ;;  # changed in the image's bytes, below
+  partition* | udf* | root* | terabytes* | loop* | tail* | capitals* | sums\ image) ;;  # changed in the image's bytes, below
   *)
     at=$(grep -n -m 1 "^$how" "$forgery/build-record.txt" | cut -d: -f1)
     text=$text awk -v n="$at" 'NR == n { print ENVIRON["text"]; next } 1' "$work/signed/Tolvanix/build-record.txt" >"$forgery/build-record.txt"
@@ -331,14 +341,15 @@ for row in "${forged[@]}"; do
     forgery+=.iso
     # Its bytes changed as HOW says: the placeholder renamed where it is written (in UTF-16
     # big-endian in Joliet's names, in ASCII in Rock Ridge's, whose extension then takes another
-    # name, or a name of two dots); a partition table's signature in the system area and a sector
-    # past the end; UDF's descriptor after the terminator; the changed launcher added at the end of the volume and
+    # name, or a name of two dots, or autorun.inf in capitals); a partition table's signature in the
+    # system area; UDF's descriptor after the terminator; the changed launcher added at the end of the volume and
     # the Joliet root's entry for it in a copy of the root that the Joliet descriptor names; the
     # volume made four TiB long (a sparse file); the English folder's entry in the primary root
     # pointing at the root itself.
     swaps=()
     [[ $how != joliet* && $how != link* ]] || swaps=(n "$placeholder" Project1.exe)
     [[ $how != rock* ]] || swaps=(C Aroject1.exe Project1.exe C RRIP_1991A XXIP_1991A)
+    [[ $how != capitals* ]] || swaps=(C autorun.inf AUTORUN.INF)
     [[ $how != "added image" || $text != */zz ]] || swaps=(C zz ..)
     [[ $how != terabytes* ]] || truncate -s 4T "$forgery"
     [[ $how != tail* ]] || head -c 2048 /dev/zero >>"$forgery"
@@ -348,7 +359,7 @@ for row in "${forged[@]}"; do
     [[ $how != "sums image" ]] || cp "$work/signed/Tolvanix.build-record.txt" "$work/$name/"
     [[ $how == terabytes* || $how == tail* || $how == "sums image" ]] || perl -e 'my ($file, $how, $changed, @swaps) = @ARGV;
       open(my $f, "+<:raw", $file) or die "$file: $!\n"; local $/; my $d = <$f>;
-      if ($how eq "partition") { substr($d, 510, 2) = "\x55\xaa"; $d .= "\0" x 2048 }
+      substr($d, 510, 2) = "\x55\xaa" if $how eq "partition";
       substr($d, 19 * 2048, 7) = "\0NSR02\1" if $how eq "udf";
       while (my ($as, $from, $to) = splice(@swaps, 0, 3)) {
         my ($a, $b) = map { pack("$as*", map { ord } split //) } $from, $to;
