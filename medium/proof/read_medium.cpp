@@ -117,7 +117,9 @@ int ReadImage(const std::string& path, const std::string& work)
     std::tm tm{};
     const bool stated = in.read(created, sizeof created) && std::all_of(created, created + 14, [](char c) { return c >= '0' && c <= '9'; }) &&
                         strptime(std::string(created, 14).c_str(), "%Y%m%d%H%M%S", &tm);
-    std::ofstream(work + "/image-time") << (stated ? std::to_string(timegm(&tm)) : "");
+    // make-medium's times are SOURCE_DATE_EPOCH's, none before 1970.
+    const time_t time = stated ? timegm(&tm) : -1;
+    std::ofstream(work + "/image-time") << (time >= 0 ? std::to_string(time) : "");
     const auto rockRidge = LoadedOrRefused(path, Names::RockRidge, shown);
     const auto joliet = LoadedOrRefused(path, Names::Joliet, shown);
     for (const auto* tree : {rockRidge.get(), joliet.get()})
@@ -155,7 +157,8 @@ int ReadMediumRoot(const std::string& path, const std::string& work, bool image,
     const std::string shown = ShownName(path);
     if (image) {
         // An image is make-medium's alone: its root holds make-medium's names as make-medium
-        // writes them, and no folder of Windows' own, which only a USB stick gains.
+        // writes them, and no folder of Windows' own, which only a USB stick gains. Read in the
+        // Linux names; the Windows names are held to them by the image written again.
         const auto loaded = LoadedOrRefused(path, Names::RockRidge, shown);
         const auto root = ImageRoot(*loaded);
         for (const auto& [name, folder] : root->Names())

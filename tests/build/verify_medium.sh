@@ -63,11 +63,15 @@ cp "$standin" "$work/german/it's a copy.exe"
 medium signed "${signing[@]}" GERMAN_SETUP="$work/german"
 
 if [ -n "$fresh" ]; then
+  # The image read-only, as a disc's is: handed in linked, it keeps its mode.
+  chmod 444 "$work/signed/Tolvanix.iso"
   "$clone/medium/verify-medium" "$work/signed/Tolvanix.iso" ||
     fail "the signed medium does not verify against a rebuild in a fresh Debian (exit status $?)"
+  [ "$(stat -c %a "$work/signed/Tolvanix.iso")" = 444 ] || fail "verifying the image in a fresh Debian changed its mode"
   # A forged image goes through the same rewrite and comparison: a block past its volume.
   mkdir "$work/tail"
   cp "$work/signed/Tolvanix.iso" "$work/tail/"
+  chmod u+w "$work/tail/Tolvanix.iso"
   head -c 2048 /dev/zero >>"$work/tail/Tolvanix.iso"
   verify tail "$work/tail/Tolvanix.iso"
   [ $status = 1 ] && [[ $verdict == "verify-medium: different: Tolvanix.iso is not the image make-medium writes of its own files: first at offset"* ]] ||
