@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "installer_check.h"
+#include "path_parts.h"
 #include "shown.h"
 #include "windows_names.h"
 
@@ -112,6 +113,30 @@ TEST_F(InstallerRules, EachNameFallsOnItsSideOfEachRule)
         EXPECT_EQ(static_cast<int>(medium::RuleBroken(row.name)), static_cast<int>(row.rule));
         EXPECT_EQ(medium::WhyNotCarried(row.name).empty(), row.rule == NameRule::None);
     }
+}
+
+// What a name or path read from a medium must be before it is used at all, UTF-8 or not: no
+// control byte, and each part of a path a name of its own, leading nowhere but below.
+TEST_F(InstallerRules, AControlByteOrAPartThatIsNoNameIsFoundAnywhere)
+{
+    const struct {
+        std::string text;
+        bool control;
+    } names[] = {
+        {"setup.exe", false}, {"a b\x7f", false}, {"a\x1f", true}, {"\x01a", true}, {"\xff\x0a", true}, {"\xc3\xa4 \x20", false},
+    };
+    for (const auto& row : names)
+        EXPECT_EQ(medium::HoldsControlByte(row.text), row.control) << medium::Shown(row.text);
+    const struct {
+        std::string path;
+        bool names;
+    } paths[] = {
+        {"English/setup.exe", true}, {"a", true}, {"..a/b.", true}, {"a/...", true},
+        {"", false}, {"/English", false}, {"English/", false}, {"English//a", false},
+        {".", false}, {"./a", false}, {"English/..", false}, {"a/../b", false},
+    };
+    for (const auto& row : paths)
+        EXPECT_EQ(medium::PartsAreNames(row.path), row.names) << medium::Shown(row.path);
 }
 
 TEST_F(InstallerRules, NamesAreOneInAnyCaseAsWindowsUpcasesThem)

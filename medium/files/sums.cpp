@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "folder_walk.h"
+#include "path_parts.h"
 #include "sha256.h"
 #include "shown.h"
 #include "windows_names.h"
@@ -23,9 +24,7 @@ namespace {
 // A path below the stage, as lay writes it: relative, and never out of it.
 void RequireBelow(const std::string& path)
 {
-    const std::string within = "/" + path + "/";
-    if (path.empty() || path.front() == '/' || within.find("/../") != std::string::npos ||
-        within.find("/./") != std::string::npos || within.find("//") != std::string::npos)
+    if (!PartsAreNames(path))
         Fail("not a path below the stage: " + Shown(path));
 }
 

@@ -96,6 +96,11 @@ NameRule RuleBroken(std::string_view name)
     return NameRule::None;
 }
 
+bool HoldsControlByte(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
 std::string WhyNotCarried(std::string_view name)
 {
     switch (RuleBroken(name)) {

@@ -34,6 +34,9 @@ std::optional<std::u16string> Utf16(std::string_view name);
 
 NameRule RuleBroken(std::string_view name);
 
+// Whether TEXT holds a byte below 0x20: a control character below U+0020, UTF-8 or not.
+bool HoldsControlByte(std::string_view text);
+
 // Why NAME cannot stand on the medium as written (its rule, in words), or empty when it can.
 std::string WhyNotCarried(std::string_view name);
 

@@ -6,6 +6,7 @@
 
 #include "reader_commands.h"
 #include "image.h"
+#include "path_parts.h"
 #include "shown.h"
 #include "verdict.h"
 
@@ -22,13 +23,10 @@ int Extract(const std::string& path, const std::string& tree)
     const std::string shown = ShownName(path);
     const auto image = LoadedOrRefused(path, Names::RockRidge, shown);
     // Each part of each path a name of its own, never one that leads out of TREE.
-    for (const ImageEntry& entry : image->Entries()) {
-        const std::string within = entry.path + "/";
-        if (within.find("//") != std::string::npos || within.find("/./") != std::string::npos ||
-            within.find("/../") != std::string::npos)
+    for (const ImageEntry& entry : image->Entries())
+        if (!medium::PartsAreNames(std::string_view(entry.path).substr(1)))
             Different(shown + " holds a file or folder named '" + medium::Shown(entry.path) +
                       "', which no file system holds and make-medium refuses");
-    }
     // Its files taken out, and the image written again beside them, with a GiB to spare.
     std::map<std::uint32_t, std::string> firstOf;
     std::uint64_t needs = 0;

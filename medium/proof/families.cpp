@@ -10,8 +10,6 @@
 #include "verdict.h"
 #include "windows_names.h"
 
-#include <algorithm>
-
 #include <fstream>
 #include <stdexcept>
 
@@ -42,8 +40,7 @@ int Families(const std::string& path, const std::string& out)
     // What reaches xorriso's command language, quoted: names held above to make-medium's rules, and
     // held again here to what a line of that language can carry.
     for (const ImageEntry& entry : image->Entries())
-        if (!medium::Utf16(entry.path) ||
-            std::any_of(entry.path.begin(), entry.path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        if (!medium::Utf16(entry.path) || medium::HoldsControlByte(entry.path))
             Different(shown + " holds what make-medium does not write an image of: " + medium::Shown(entry.path) +
                       ": a name that is not UTF-8 or holds a control character");
     std::ofstream families(out);

@@ -128,7 +128,7 @@ int ReadImage(const std::string& path, const std::string& work)
                 Different(shown + " holds '" + medium::Shown(entry.path) +
                           "', which is neither a file nor a folder, as no image make-medium writes does");
             const std::string name = entry.path.substr(entry.path.find_last_of('/') + 1);
-            if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+            if (medium::HoldsControlByte(name))
                 Different(shown + " holds a name with a control character (below 0x20), which make-medium refuses");
             if (name.empty() || name == "." || name == "..")
                 Different(shown + " holds a file or folder named '" + medium::Shown(name) +
