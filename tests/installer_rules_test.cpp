@@ -123,7 +123,7 @@ TEST_F(InstallerRules, AControlByteOrAPartThatIsNoNameIsFoundAnywhere)
         std::string text;
         bool control;
     } names[] = {
-        {"setup.exe", false}, {"a b\x7f", false}, {"a\x1f", true}, {"\x01a", true}, {"\xff\x0a", true}, {"\xc3\xa4 \x20", false},
+        {"setup.exe", false}, {"a b\x7f", false}, {"a\x1f", true}, {"\x01" "a", true}, {"\xff\x0a", true}, {"\xc3\xa4 \x20", false},
     };
     for (const auto& row : names)
         EXPECT_EQ(medium::HoldsControlByte(row.text), row.control) << medium::Shown(row.text);
