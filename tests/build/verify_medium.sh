@@ -404,6 +404,12 @@ for row in "${forged[@]}"; do
   ! LC_ALL=C grep -q '[^ -~]' "$work/$name.verify" || fail "a medium forged with $what reached the terminal with more than printable ASCII: $said"
 done
 
+# extract holds each path to lead below its tree itself, not only behind the reading before it.
+two_dots=$work/forged-a-name-of-two-dots-in-an-image status=0
+"$MEDIUM_TOOLS/medium_reader" extract "$two_dots/Tolvanix.iso" "$two_dots/taken-out" 2>/dev/null || status=$?
+[ $status = 1 ] && [ ! -e "$two_dots/taken-out" ] ||
+  fail "medium_reader extract took out an image with a name of two dots (exit status $status)"
+
 # --- A tree with uncommitted changes says so ---------------------------------------------------
 echo 'an uncommitted change' >>"$clone/README.md"
 medium uncommitted
